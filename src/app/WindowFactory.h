@@ -1,0 +1,21 @@
+#pragma once
+
+#include <memory>
+
+namespace quenlor {
+
+class MessageSink;
+class SqlLoginDialog;
+
+// Creates the program's windows for core code, which includes no widget header. The program
+// installs the real windows; tests install recording stand-ins.
+class WindowFactory {
+public:
+    virtual ~WindowFactory() = default;
+    virtual std::unique_ptr<MessageSink> createMessageDialog() = 0;
+    virtual std::unique_ptr<SqlLoginDialog> createSqlLoginDialog() = 0;
+    // Creates frmMain if it does not exist yet and shows it non-modally.
+    virtual void showMainWindow() = 0;
+};
+
+} // namespace quenlor

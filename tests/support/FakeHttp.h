@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/Http.h"
+
+#include <QStringList>
+
+namespace quenlor::test {
+
+// Serves one scripted answer and records the addresses asked for.
+class FakeHttp final : public Http {
+public:
+    HttpResult next{false, {}, QStringLiteral("无法连接到服务器")};
+    QStringList asked;
+    QList<int> timeouts;
+
+    HttpResult fetch(const QString& url, int timeoutMs) override {
+        asked.append(url);
+        timeouts.append(timeoutMs);
+        return next;
+    }
+};
+
+} // namespace quenlor::test

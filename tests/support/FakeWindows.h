@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/WindowFactory.h"
+#include "login/SqlLoginDialog.h"
+#include "support/MessageQueue.h"
+
+#include <functional>
+#include <memory>
+
+namespace quenlor::test {
+
+// A login dialog whose ConnSql runs a script instead of a modal loop.
+class ScriptedLoginDialog final : public SqlLoginDialog {
+public:
+    std::function<void(SqlLoginDialog&)> script;
+    int shown = 0;
+    void ConnSql() override {
+        ++shown;
+        if (script)
+            script(*this);
+    }
+};
+
+// Window stand-ins for core tests: the message dialog is a MessageQueue, the login dialog is
+// scripted, and showing the main window is only counted.
+class FakeWindows final : public WindowFactory {
+public:
+    std::function<void(SqlLoginDialog&)> loginScript;
+    int mainWindowShown = 0;
+    int loginDialogsCreated = 0;
+    // Runs when the main window is shown, to look at the state at that moment.
+    std::function<void()> onMainWindow;
+
+    std::unique_ptr<MessageSink> createMessageDialog() override {
+        return std::make_unique<MessageQueue>();
+    }
+    std::unique_ptr<SqlLoginDialog> createSqlLoginDialog() override {
+        ++loginDialogsCreated;
+        auto d = std::make_unique<ScriptedLoginDialog>();
+        d->script = loginScript;
+        return d;
+    }
+    void showMainWindow() override {
+        ++mainWindowShown;
+        if (onMainWindow)
+            onMainWindow();
+    }
+};
+
+} // namespace quenlor::test
