@@ -8,7 +8,8 @@ namespace quenlor {
 class Registry {
 public:
     virtual ~Registry() = default;
-    // True when the key below HKEY_LOCAL_MACHINE can be opened for reading; the key is closed again.
+    // True when the key below HKEY_LOCAL_MACHINE can be opened for reading; the key is closed
+    // again.
     [[nodiscard]] virtual bool keyExists(const QString& keyPath) = 0;
 };
 

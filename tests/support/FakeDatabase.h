@@ -47,7 +47,8 @@ private:
 
 class FakeDatabase final : public Database {
 public:
-    FakeDatabase(FakeServer& server, QString database) : m_server(server), m_db(std::move(database)) {}
+    FakeDatabase(FakeServer& server, QString database)
+        : m_server(server), m_db(std::move(database)) {}
     bool isOpen() const override { return true; }
     QueryResult query(const QString& sql) override { return m_server.run(m_db, sql, true); }
     void execute(const QString& sql) override { m_server.run(m_db, sql, false); }

@@ -26,11 +26,13 @@ enum class BraceRule { DoubledCloseBrace, NoEscape };
 class OdbcConnector final : public DatabaseConnector {
 public:
     struct Options {
-        QString driver;          // a driver name or a full driver path; empty picks the default
+        // A driver name or a full driver path. Empty takes this platform's default driver together
+        // with its brace rule and extra items, which belong to it.
+        QString driver;
         BraceRule braces = BraceRule::NoEscape;
         int loginTimeoutSeconds = 15;
         int queryTimeoutSeconds = 300;
-        QString extra;           // further items appended as they stand, e.g. "TDS_Version=7.4;"
+        QString extra; // further items appended as they stand, e.g. "TDS_Version=7.4;"
     };
 
     OdbcConnector();
