@@ -9,7 +9,8 @@ class SqlLoginDialog;
 // An INI value with the "//" comment rule. An empty filePath reads Config.INI in the program's
 // folder.
 [[nodiscard]] QString ReadIniValue(const QString& section, const QString& key,
-                                   const QString& defaultValue, const QString& filePath = QString());
+                                   const QString& defaultValue,
+                                   const QString& filePath = QString());
 
 // The reading rule of ReadIniValue applied to the raw value a profile read produced (n = its
 // length): cut before "//" (dropping the character in front of the marker), remove NULs, trim.

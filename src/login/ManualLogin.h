@@ -15,11 +15,9 @@ class Database;
 // The dialog's test connection: opens `database` on the typed server with the typed login and
 // password, exactly as typed. On failure errorText and the last-error record hold the driver's
 // text and the result is empty.
-[[nodiscard]] std::unique_ptr<Database> openTestConnection(const QString& server,
-                                                           const QString& database,
-                                                           const QString& user,
-                                                           const QString& password,
-                                                           QString& errorText);
+[[nodiscard]] std::unique_ptr<Database>
+openTestConnection(const QString& server, const QString& database, const QString& user,
+                   const QString& password, QString& errorText);
 
 // Texts of the login dialog.
 inline const QString kLoginRetryText = QStringLiteral("输入数据库用户名或密码有误, 请重新输入!");
