@@ -1,1 +1,49 @@
-int main() { return 0; }
+#include "app/DesktopSystem.h"
+#include "app/ProgramState.h"
+#include "app/QtWindowFactory.h"
+#include "app/Startup.h"
+
+#include <QApplication>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+// Without a display Qt aborts with a message about plugins; say plainly what is missing instead.
+bool displayAvailable() {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+#endif
+
+} // namespace
+
+int main(int argc, char** argv) {
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+    if (!displayAvailable()) {
+        std::fputs("Quenlor 需要图形显示：未设置 DISPLAY 或 WAYLAND_DISPLAY 环境变量"
+                   "（无界面检查可设置 QT_QPA_PLATFORM=offscreen）\n",
+                   stderr);
+        return 1;
+    }
+#endif
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(quenlor::kProgramTitle);
+
+    quenlor::state().system = std::make_unique<quenlor::DesktopSystem>();
+    quenlor::state().windows = std::make_unique<quenlor::QtWindowFactory>();
+
+    quenlor::Main();
+    const int exitCode = QApplication::exec();
+
+    // The windows must go while the application object still exists.
+    quenlor::state().frmSQLLogin.reset();
+    quenlor::state().frmMsg.reset();
+    quenlor::state().windows.reset();
+    return exitCode;
+}

@@ -11,8 +11,7 @@ QString argText(const QVariantList& args) {
 }
 
 [[noreturn]] void noMember() {
-    throw AutomationError{AutomationErrors::NoSuchMember,
-                          QStringLiteral("对象不支持该属性或方法")};
+    throw AutomationError{AutomationErrors::NoSuchMember, QStringLiteral("对象不支持该属性或方法")};
 }
 } // namespace
 

@@ -25,7 +25,9 @@ public:
     void setProperty(const QString& member, const QVariant& value) {
         properties.insert(member.toLower(), value);
     }
-    void setMethod(const QString& member, Method m) { methods.insert(member.toLower(), std::move(m)); }
+    void setMethod(const QString& member, Method m) {
+        methods.insert(member.toLower(), std::move(m));
+    }
 
     QVariant get(const QString& member, const QVariantList& args) override;
     void put(const QString& member, const QVariant& value) override;
