@@ -1,5 +1,6 @@
 #include "app/DesktopSystem.h"
 
+#include <QAbstractButton>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QUrl>
@@ -15,6 +16,8 @@ void DesktopSystem::messageBox(const QString& title, const QString& text) {
     box.setObjectName(QStringLiteral("systemMessageBox"));
     // The text often carries a driver's message; never let it be read as markup.
     box.setTextFormat(Qt::PlainText);
+    // The rest of the program speaks Chinese; so does the button (Qt's own says "OK").
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }
 

@@ -27,6 +27,7 @@ TEST(DesktopSystemTest, MessageBoxWarnsWithOneOkButtonAndPlainText) {
         buttons = box->buttons();
         ASSERT_EQ(buttons.size(), 1);
         EXPECT_EQ(box->standardButton(buttons[0]), QMessageBox::Ok);
+        EXPECT_EQ(buttons[0]->text(), QStringLiteral("确定"));
         buttons[0]->click();
     });
     system.messageBox(QStringLiteral("Quenlor"), text);
