@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     unixodbc unixodbc-dev tdsodbc libsqliteodbc
     fonts-wqy-microhei
-    googletest libgtest-dev libgmock-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
     "$@"
 )
 

@@ -19,8 +19,11 @@ std::unique_ptr<SqlLoginDialog> QtWindowFactory::createSqlLoginDialog() {
 }
 
 void QtWindowFactory::showMainWindow() {
-    if (!m_main)
+    if (!m_main) {
         m_main = std::make_unique<frmMain>();
+        // The lists and the first listing are ready before the operator sees the window.
+        m_main->Form_Load();
+    }
     m_main->show();
     m_main->raise();
     m_main->activateWindow();

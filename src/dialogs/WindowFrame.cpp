@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +16,10 @@ constexpr double kTwipsPerInch = 1440.0;
 
 int scale(int twips, int dpi) {
     return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
+}
+
+int unscale(int pixels, int dpi) {
+    return static_cast<int>(std::lround(pixels * kTwipsPerInch / dpi));
 }
 } // namespace
 
@@ -30,10 +35,23 @@ QSize twipsToPixels(int widthTwips, int heightTwips, const QWidget* widget) {
     return {twipsToPixelsX(widthTwips, widget), twipsToPixelsY(heightTwips, widget)};
 }
 
+int pixelsToTwipsX(int pixels, const QWidget* widget) {
+    return unscale(pixels, widget->logicalDpiX());
+}
+
+int pixelsToTwipsY(int pixels, const QWidget* widget) {
+    return unscale(pixels, widget->logicalDpiY());
+}
+
 PictureButton::PictureButton(QWidget* parent) : QLabel(parent) {
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setTextFormat(Qt::PlainText);
+}
+
+void PictureButton::setGlyph(Glyph glyph) {
+    m_glyph = glyph;
+    update();
 }
 
 void PictureButton::mousePressEvent(QMouseEvent* event) {
@@ -66,31 +84,66 @@ void PictureButton::leaveEvent(QEvent* event) {
 }
 
 void PictureButton::paintEvent(QPaintEvent* event) {
-    if (!pixmap().isNull()) {
+    if (!pixmap().isNull() || m_glyph == Glyph::None) {
         QLabel::paintEvent(event);
         return;
     }
-    // The close glyph, drawn at any scale so it stays sharp on high-DPI screens.
+    // The glyphs are drawn at any scale so they stay sharp on high-DPI screens.
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (m_hover)
-        p.fillRect(rect(), QColor(0xE8, 0x11, 0x23));
-    const QColor ink = m_hover ? QColor(Qt::white) : palette().color(QPalette::WindowText);
+    if (m_hover) {
+        // Red warns that the close box ends something; the others only light up.
+        const QColor hover =
+            m_glyph == Glyph::Close ? QColor(0xE8, 0x11, 0x23) : QColor(255, 255, 255, 70);
+        p.fillRect(rect(), hover);
+    }
+    const QColor ink = m_hover && m_glyph == Glyph::Close ? QColor(Qt::white)
+                                                          : palette().color(QPalette::WindowText);
     const qreal side = std::min(width(), height()) * 0.36;
     const QPointF c = QRectF(rect()).center();
+    const QRectF box(c.x() - side / 2, c.y() - side / 2, side, side);
     QPen pen(ink, std::max<qreal>(1.2, side / 6.0));
     pen.setCapStyle(Qt::RoundCap);
     p.setPen(pen);
-    p.drawLine(c + QPointF(-side / 2, -side / 2), c + QPointF(side / 2, side / 2));
-    p.drawLine(c + QPointF(side / 2, -side / 2), c + QPointF(-side / 2, side / 2));
+    switch (m_glyph) {
+    case Glyph::Close:
+        p.drawLine(box.topLeft(), box.bottomRight());
+        p.drawLine(box.topRight(), box.bottomLeft());
+        break;
+    case Glyph::Maximize:
+        p.drawRect(box);
+        break;
+    case Glyph::Restore: {
+        const qreal d = side / 4;
+        p.drawRect(box.adjusted(0, d, -d, 0));
+        p.drawPolyline(QPolygonF{QPointF(box.left() + d, box.top() + d),
+                                 QPointF(box.left() + d, box.top()), box.topRight(),
+                                 QPointF(box.right(), box.bottom() - d),
+                                 QPointF(box.right() - d, box.bottom() - d)});
+        break;
+    }
+    case Glyph::Minimize:
+        p.drawLine(box.bottomLeft(), box.bottomRight());
+        break;
+    case Glyph::None:
+        break;
+    }
 }
 
 PictureButton* makeClosePicture(QWidget* parent, const QString& objectName) {
-    auto* picture = new PictureButton(parent);
-    picture->setObjectName(objectName);
-    picture->setToolTip(QStringLiteral("关闭"));
+    PictureButton* picture =
+        makeCaptionPicture(parent, objectName, PictureButton::Glyph::Close, QStringLiteral("关闭"));
     const int side = twipsToPixelsX(480, parent);
     picture->setFixedSize(side, side);
+    return picture;
+}
+
+PictureButton* makeCaptionPicture(QWidget* parent, const QString& objectName,
+                                  PictureButton::Glyph glyph, const QString& toolTip) {
+    auto* picture = new PictureButton(parent);
+    picture->setObjectName(objectName);
+    picture->setGlyph(glyph);
+    picture->setToolTip(toolTip);
     return picture;
 }
 

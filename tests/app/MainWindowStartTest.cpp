@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,12 +55,20 @@ TEST_F(MainWindowStartTest, WorkingLoginShowsTheMainWindow) {
 }
 
 TEST_F(MainWindowStartTest, MainWindowIsShownOnlyOnce) {
+    st().MasterConn = std::make_unique<FakeDatabase>(server, QStringLiteral("master"));
+    const QString lookup =
+        QStringLiteral("master: select name from sysdatabases where 1=1 and name='ufsystem'");
     auto& windows = static_cast<QtWindowFactory&>(*st().windows);
     windows.showMainWindow();
     QWidget* first = visibleTopLevel(QStringLiteral("frmMain"));
     ASSERT_NE(first, nullptr);
+    // Loaded before it was shown: the product list is filled.
+    EXPECT_EQ(first->findChild<QComboBox*>(QStringLiteral("cboType"))->currentText(),
+              QStringLiteral("SQL"));
+    EXPECT_EQ(server.log.count(lookup), 1);
     first->hide();
     windows.showMainWindow();
+    EXPECT_EQ(server.log.count(lookup), 1) << "loaded once";
     EXPECT_EQ(visibleTopLevel(QStringLiteral("frmMain")), first);
     int count = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -100,7 +109,10 @@ TEST_F(MainWindowStartTest, LeftPressOnTheMainWindowBackgroundMovesIt) {
     st().windows->showMainWindow();
     QWidget* main = visibleTopLevel(QStringLiteral("frmMain"));
     ASSERT_NE(main, nullptr);
-    const QPoint background(main->width() / 2, main->height() / 2);
+    // Between the grid and the buttons below it.
+    const QRect grid = child(main, "grdTable")->geometry();
+    const QPoint background(grid.center().x(),
+                            (grid.bottom() + child(main, "cmdCancel")->geometry().top()) / 2);
     ASSERT_EQ(main->childAt(background), nullptr);
     MoveRecorder moves;
     pressMouse(main, Qt::RightButton, background);
