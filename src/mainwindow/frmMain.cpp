@@ -8,7 +8,9 @@
 #include "mainwindow/ListingView.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -106,7 +108,9 @@ QIcon refreshIcon(const QWidget* widget, int side) {
 
 } // namespace
 
-frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+frmMain::frmMain(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_run(m_listing, *this, [this] { cboType_Click(); }) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kProgramTitle);
 
@@ -253,8 +257,9 @@ void frmMain::createBody() {
     connect(grdTable, &ListingView::tickKeyPressed, this, &frmMain::grdTable_DblClick);
     connect(cmdSelect, &QPushButton::clicked, this, &frmMain::cmdSelect_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(cmdConfirm, &QPushButton::clicked, this, &frmMain::cmdConfirm_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
-    // cmdConfirm and cmdStop drive the deletion run, which is not wired up yet.
 }
 
 void frmMain::setTwipsGeometry(QWidget* widget, const FrameRect& r) {
@@ -365,6 +370,68 @@ void frmMain::cmdClear_Click() {
     m_listing.clearAll();
 }
 
+// --- The deletion run ---
+
+void frmMain::cmdConfirm_Click() {
+    m_run.cmdConfirm_Click(cboAcc->currentText(), chkDeleteDB->isChecked());
+}
+
+void frmMain::cmdStop_Click() {
+    // The run finishes the row in hand and then asks.
+    m_stopClicked = true;
+}
+
+void frmMain::runStarted() {
+    m_stopClicked = false;
+    m_locked.clear();
+    const QList<QWidget*> controls = {cboType,   cboAcc,    chkDeleteDB, cmdBrush,
+                                      grdTable,  cmdSelect, cmdClear,    cmdConfirm,
+                                      cmdCancel, imgExit,   labAbout};
+    for (QWidget* control : controls) {
+        m_locked.append({control, control->isEnabled()});
+        control->setEnabled(false);
+    }
+    cmdStop->setEnabled(true);
+}
+
+void frmMain::runEnded() {
+    cmdStop->setEnabled(false);
+    for (const auto& [control, wasEnabled] : std::as_const(m_locked)) {
+        if (!control.isNull())
+            control->setEnabled(wasEnabled);
+    }
+    m_locked.clear();
+}
+
+void frmMain::showProgress(int maximum) {
+    ProBar->setRange(0, maximum);
+    ProBar->setValue(0);
+    ProBar->show();
+    labReport->show();
+}
+
+void frmMain::hideProgress() {
+    ProBar->hide();
+    labReport->hide();
+}
+
+void frmMain::setProgressValue(int value) {
+    ProBar->setValue(value);
+    // Painted at once: a worker may hold the thread for a long time before the next chance.
+    ProBar->repaint();
+}
+
+void frmMain::setReport(const QString& text) {
+    labReport->setText(text);
+    labReport->repaint();
+}
+
+bool frmMain::stopRequested() {
+    // Lets the window repaint and hear the stop button; everything else is locked.
+    QCoreApplication::processEvents();
+    return m_stopClicked;
+}
+
 // --- Leaving ---
 
 void frmMain::cmdCancel_Click() {
@@ -392,6 +459,15 @@ void frmMain::Form_Resize() {
     setTwipsGeometry(imgMin, m_frame.imgMin);
     setTwipsGeometry(imgMax, m_frame.imgMax);
     setTwipsGeometry(labAbout, m_frame.labAbout);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    // A run in progress is stopped with its own button, never by closing the window under it.
+    if (m_run.running()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {

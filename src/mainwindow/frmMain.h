@@ -1,8 +1,13 @@
 #pragma once
 
+#include "deletion/DeletionRun.h"
+#include "deletion/ProgressSink.h"
 #include "mainwindow/FrameLayout.h"
 #include "mainwindow/MainListing.h"
 
+#include <QList>
+#include <QPair>
+#include <QPointer>
 #include <QWidget>
 
 class QCheckBox;
@@ -18,8 +23,9 @@ class ListingView;
 class PictureButton;
 
 // The main window: the product and account lists, the grid of what can be deleted and the
-// buttons that act on the ticked rows. It only passes its events on; the listing does the work.
-class frmMain final : public QWidget {
+// buttons that act on the ticked rows. It only passes its events on; the listing and the deletion
+// run do the work, and the run shows its progress here.
+class frmMain final : public QWidget, public ProgressSink {
     Q_OBJECT
 
 public:
@@ -45,13 +51,25 @@ public:
     void grdTable_DblClick();
     void cmdSelect_Click();
     void cmdClear_Click();
+    void cmdConfirm_Click();
+    void cmdStop_Click();
     void cmdCancel_Click();
     void imgExit_Click();
 
     [[nodiscard]] int CountTicked() const { return m_listing.CountTicked(); }
     [[nodiscard]] bool HasTicked() const { return m_listing.HasTicked(); }
 
+    // ProgressSink: the deletion run's progress bar, report line, lock and stop button.
+    void runStarted() override;
+    void runEnded() override;
+    void showProgress(int maximum) override;
+    void hideProgress() override;
+    void setProgressValue(int value) override;
+    void setReport(const QString& text) override;
+    bool stopRequested() override;
+
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
@@ -61,7 +79,12 @@ private:
     void setTwipsGeometry(QWidget* widget, const FrameRect& r);
 
     MainListing m_listing;
+    DeletionRun m_run;
     FrameLayout m_frame;
+    // Set by the stop button, read by the run between rows.
+    bool m_stopClicked = false;
+    // The controls a run locks, with whether each was enabled before.
+    QList<QPair<QPointer<QWidget>, bool>> m_locked;
 
     FramePicture* impTopLeft = nullptr;
     FramePicture* imgTopRight = nullptr;

@@ -5,6 +5,11 @@
 
 namespace quenlor {
 
+// The service manager could not be asked (WMI missing, access refused).
+struct ServiceError {
+    QString description;
+};
+
 struct ServiceInfo {
     QString displayName;
     QString state; // "Running", "Stopped", ... as the service manager reports it
@@ -15,7 +20,7 @@ struct ServiceInfo {
 class Services {
 public:
     virtual ~Services() = default;
-    // In the order the service manager returns them.
+    // In the order the service manager returns them; throws ServiceError when it cannot be asked.
     virtual QList<ServiceInfo> list() = 0;
     // Starts a command line without a window and without waiting; false when it could not start.
     virtual bool runHidden(const QString& commandLine) = 0;

@@ -10,6 +10,7 @@
 #include "support/FakeSystem.h"
 #include "support/FakeWindows.h"
 #include "support/MessageQueue.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace quenlor {
+
+class Database;
+
+// An account code is exactly three letters or digits; a year exactly four digits. Anything else is
+// refused before a statement is built from it.
+[[nodiscard]] bool isValidAccountCode(const QString& code);
+[[nodiscard]] bool isValidYear(const QString& year);
+// A database name the server can hold: not empty, at most 128 characters.
+[[nodiscard]] bool isValidDatabaseName(const QString& name);
+
+// Removes an account set of the ufsystem catalogue (one transaction) and, with deleteDatabases,
+// drops its databases and removes the folders they leave empty.
+[[nodiscard]] bool DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases);
+
+// Removes one year of an account set: its databases first (with deleteDatabases), then its
+// catalogue rows in one transaction.
+[[nodiscard]] bool DeleteYear_UF(const QString& accountCode, const QString& year, Database* conn,
+                                 bool deleteDatabases);
+
+// Removes a T+ account from the UFTSystem catalogue (one transaction) and, with deleteDatabases,
+// drops its database.
+[[nodiscard]] bool DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDatabases);
+
+} // namespace quenlor

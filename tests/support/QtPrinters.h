@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+// Readable failure output: GoogleTest prints Qt strings as their text, not as raw bytes.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '{';
+    for (qsizetype i = 0; i < list.size(); ++i)
+        *os << (i ? ",\n  \"" : "\"") << list.at(i).toStdString() << '"';
+    *os << '}';
+}
