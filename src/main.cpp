@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     const int exitCode = QApplication::exec();
 
     // The windows must go while the application object still exists.
+    quenlor::state().frmAbout.reset();
     quenlor::state().frmSQLLogin.reset();
     quenlor::state().frmMsg.reset();
     quenlor::state().windows.reset();

@@ -3,6 +3,7 @@
 #include "login/clsUFLogin.h"
 #include "platform/PortableProfile.h"
 #include "platform/PortableSystem.h"
+#include "platform/QtHttp.h"
 #include "platform/odbc/OdbcConnector.h"
 
 namespace quenlor {
@@ -23,7 +24,8 @@ std::unique_ptr<ProgramState>& current() {
 ProgramState::ProgramState()
     : connector(std::make_unique<OdbcConnector>()), automation(std::make_unique<NoAutomation>()),
       services(std::make_unique<NoServices>()), registry(std::make_unique<NoRegistry>()),
-      system(std::make_unique<PortableSystem>()), profile(std::make_unique<PortableProfile>()) {}
+      system(std::make_unique<PortableSystem>()), http(std::make_unique<QtHttp>()),
+      profile(std::make_unique<PortableProfile>()) {}
 
 ProgramState::~ProgramState() = default;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/WindowFactory.h"
+#include "dialogs/AboutBox.h"
 #include "dialogs/MessageSink.h"
 #include "login/SqlLoginDialog.h"
 #include "platform/Automation.h"
@@ -61,6 +62,15 @@ struct ProgramState {
     QString ProductSubType;
     QString SystemDbName;
 
+    // The maker's information from Readme.txt (or the built-in defaults), filled when the main
+    // window loads. ReadmeWebUrl carries "http://" in front of the file's value.
+    QString ReadmeCompany;
+    QString ReadmeAuthor;
+    QString ReadmeQQ;
+    QString ReadmeQQGroup;
+    QString ReadmeWebUrl;
+    QString ReadmeIntro;
+
     LastError lastError;
 
     // The platform. Each starts as the portable behaviour; the program and the tests replace them.
@@ -77,6 +87,8 @@ struct ProgramState {
     std::unique_ptr<MessageSink> frmMsg;
     std::unique_ptr<SqlLoginDialog> frmSQLLogin;
     std::unique_ptr<clsUFLogin> ufLogin;
+    // The about box: made by the main window's labAbout, gone again when it is closed.
+    std::unique_ptr<AboutBox> frmAbout;
 
     // The program's message dialog, created on first use.
     MessageSink& msg();

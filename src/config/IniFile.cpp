@@ -14,16 +14,6 @@ namespace {
 // The profile call's buffer holds 255 characters including the terminating NUL.
 constexpr int kProfileBufferSize = 255;
 
-QString trimSpaces(const QString& s) {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && s.at(b) == QLatin1Char(' '))
-        ++b;
-    while (e > b && s.at(e - 1) == QLatin1Char(' '))
-        --e;
-    return s.mid(b, e - b);
-}
-
 // The character's code in the ANSI code page as a 16-bit value (a double-byte character gives
 // lead byte * 256 + trail byte, read as a signed number).
 short ansiCode(QChar c) {
@@ -40,6 +30,16 @@ short ansiCode(QChar c) {
 }
 
 } // namespace
+
+QString trimSpaces(const QString& s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && s.at(b) == QLatin1Char(' '))
+        ++b;
+    while (e > b && s.at(e - 1) == QLatin1Char(' '))
+        --e;
+    return s.mid(b, e - b);
+}
 
 QString programFile(const QString& fileName) {
     const QDir folder(QDir::fromNativeSeparators(state().system->programFolder()));

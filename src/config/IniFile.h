@@ -25,6 +25,9 @@ class SqlLoginDialog;
 // Presets the login dialog's ServerName, UserName and Password from section Login of Config.ini.
 void LoadLoginDefaults(SqlLoginDialog& dialog);
 
+// Leading and trailing blanks removed (blanks only, not tabs or line ends).
+[[nodiscard]] QString trimSpaces(const QString& text);
+
 // The program's folder followed by a file name.
 [[nodiscard]] QString programFile(const QString& fileName);
 

@@ -177,4 +177,12 @@ void paintWindowFrame(QWidget* window) {
     p.drawRect(window->rect().adjusted(0, 0, -1, -1));
 }
 
+QPixmap blankPicture(const QWidget* widget, int side) {
+    const qreal ratio = widget->devicePixelRatioF();
+    QPixmap pixmap(QSize(side, side) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
 } // namespace quenlor

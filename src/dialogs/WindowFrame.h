@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPixmap>
 #include <QSize>
 
 class QPainter;
@@ -63,6 +64,9 @@ private:
 
 // The window's own frame: background and a one-pixel border. Call from paintEvent.
 void paintWindowFrame(QWidget* window);
+
+// A transparent square picture of `side` pixels, sharp on the widget's screen, to paint on.
+[[nodiscard]] QPixmap blankPicture(const QWidget* widget, int side);
 
 // Margin the layouts of a framed window keep, so children do not cover the border.
 inline constexpr int kFrameWidth = 1;

@@ -2,8 +2,10 @@
 
 #include "app/ProgramState.h"
 #include "app/Startup.h"
+#include "dialogs/ReadmeInfo.h"
 #include "dialogs/WindowDrag.h"
 #include "dialogs/WindowFrame.h"
+#include "dialogs/frmAbout.h"
 #include "mainwindow/FramePicture.h"
 #include "mainwindow/ListingView.h"
 
@@ -31,7 +33,9 @@ const QString kAllAccounts = QStringLiteral("全部");
 
 // Design-time places of the body, in twips. They stay put when the window is resized: only the
 // frame follows the window's size.
-constexpr FrameRect kCaption{180, 45, 6000, 285};
+constexpr FrameRect kLogo{120, 45, 285, 285};
+// The caption runs from the logo to just before labAbout.
+constexpr FrameRect kCaption{480, 45, 10320, 285};
 constexpr FrameRect kTypeLabel{240, 540, 1170, 360};
 constexpr FrameRect kTypeList{1440, 540, 1800, 360};
 constexpr FrameRect kAccLabel{3600, 540, 600, 360};
@@ -76,10 +80,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& fac
 
 // A circular arrow, drawn for the screen's pixel ratio so it stays sharp.
 QIcon refreshIcon(const QWidget* widget, int side) {
-    const qreal ratio = widget->devicePixelRatioF();
-    QPixmap pixmap(QSize(side, side) * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
+    QPixmap pixmap = blankPicture(widget, side);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor ink = ListingView::selectedBackground();
@@ -162,7 +163,10 @@ void frmMain::createFrame() {
     labAbout = makeCaptionPicture(this, QStringLiteral("labAbout"), Glyph::None, QString());
     labAbout->setText(QStringLiteral("关于"));
     labAbout->setAlignment(Qt::AlignCenter);
-    // The about box comes later; until then the caption word takes its click and does nothing.
+
+    imgLogo = makeCaptionPicture(this, QStringLiteral("imgLogo"), Glyph::None, QString());
+    setTwipsGeometry(imgLogo, kLogo);
+    imgLogo->setPixmap(quenlorLogo(this, std::min(imgLogo->width(), imgLogo->height())));
 
     imgExit =
         makeCaptionPicture(this, QStringLiteral("imgExit"), Glyph::Close, QStringLiteral("关闭"));
@@ -186,6 +190,8 @@ void frmMain::createFrame() {
     }
 
     connect(imgExit, &PictureButton::clicked, this, &frmMain::imgExit_Click);
+    connect(labAbout, &PictureButton::clicked, this, &frmMain::labAbout_Click);
+    connect(imgLogo, &PictureButton::clicked, this, &frmMain::imgLogo_Click);
 }
 
 void frmMain::createBody() {
@@ -273,9 +279,17 @@ void frmMain::setTwipsGeometry(QWidget* widget, const FrameRect& r) {
 // --- Loading ---
 
 void frmMain::Form_Load() {
+    InitFormInfo();
     MainListing::Action action(m_listing);
     LoadProductList();
     m_listing.requestRefresh();
+}
+
+void frmMain::InitFormInfo() {
+    // Waits a few seconds at most; without the network the last Readme.txt or the defaults serve.
+    RefreshReadmeInfo();
+    labCaption->setText(FormCaption());
+    imgLogo->setToolTip(plainToolTip(state().ReadmeIntro));
 }
 
 void frmMain::LoadProductList() {
@@ -430,6 +444,20 @@ bool frmMain::stopRequested() {
     // Lets the window repaint and hear the stop button; everything else is locked.
     QCoreApplication::processEvents();
     return m_stopClicked;
+}
+
+// --- The maker ---
+
+void frmMain::labAbout_Click() {
+    ProgramState& s = state();
+    if (!s.frmAbout)
+        s.frmAbout = std::make_unique<frmAbout>();
+    SetAboutFields(*s.frmAbout);
+    s.frmAbout->Show();
+}
+
+void frmMain::imgLogo_Click() {
+    OpenWebPage(state().ReadmeWebUrl);
 }
 
 // --- Leaving ---

@@ -55,6 +55,10 @@ public:
     void cmdStop_Click();
     void cmdCancel_Click();
     void imgExit_Click();
+    // Opens the about box, a single instance kept in the Program state.
+    void labAbout_Click();
+    // Opens the maker's web site.
+    void imgLogo_Click();
 
     [[nodiscard]] int CountTicked() const { return m_listing.CountTicked(); }
     [[nodiscard]] bool HasTicked() const { return m_listing.HasTicked(); }
@@ -74,6 +78,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Refreshes and reads Readme.txt, then builds the caption and the logo's tooltip.
+    void InitFormInfo();
     void createFrame();
     void createBody();
     void setTwipsGeometry(QWidget* widget, const FrameRect& r);
@@ -97,6 +103,7 @@ private:
 
     QLabel* labCaption = nullptr;
     PictureButton* labAbout = nullptr;
+    PictureButton* imgLogo = nullptr;
     PictureButton* imgExit = nullptr;
     PictureButton* imgResum = nullptr;
     PictureButton* imgMax = nullptr;

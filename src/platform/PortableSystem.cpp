@@ -5,6 +5,10 @@
 #include <QLockFile>
 #include <QSysInfo>
 
+#ifdef _WIN32
+#include "platform/win/WinPlatform.h"
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,7 +24,12 @@ QString PortableSystem::defaultLockFilePath() {
 }
 
 QString PortableSystem::computerName() {
+#ifdef _WIN32
+    // The NetBIOS name the ERP's login expects, not the DNS host name.
+    return QString::fromStdWString(win::computerName());
+#else
     return QSysInfo::machineHostName();
+#endif
 }
 
 QString PortableSystem::programFolder() {

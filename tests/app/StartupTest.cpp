@@ -3,16 +3,10 @@
 #include "app/ServerVersion.h"
 #include "login/ManualLogin.h"
 #include "login/clsUFLogin.h"
+#include "support/FakeErpComponents.h"
 #include "support/TestState.h"
 
 namespace quenlor {
-
-struct ClsUFLoginTestAccess {
-    static void setVersion(clsUFLogin& bridge, const QString& version) {
-        bridge.m_Version = version;
-    }
-};
-
 namespace {
 
 using test::table;
@@ -56,6 +50,8 @@ protected:
             names.append(p.database);
         return names;
     }
+
+    test::FakeErpComponents erp{*automation};
 };
 
 TEST_F(StartupTest, ServerWithBothSystemDatabasesIsTPlus) {
@@ -155,17 +151,75 @@ TEST_F(StartupTest, LaterServersWhoseVersionTextContains2000UseTheCatalogueViews
 }
 
 TEST_F(StartupTest, ProductReportedByTheErpSkipsTheDatabaseSearch) {
-    ClsUFLoginTestAccess::setVersion(st().UFLogin(), QStringLiteral("U8"));
+    // The newer U8 declines the ERP login but still names the product.
+    erp.installFramework();
     serverVersion("10.50.2500.0", "Standard Edition");
     hasDatabase("sys.databases", "uftsystem");
 
     Main();
 
+    EXPECT_EQ(windows->loginDialogsCreated, 1);
     EXPECT_EQ(st().ProductType, QStringLiteral("U8"));
     EXPECT_EQ(st().ProductSubType, QString()) << "the task table has no iBeginYear here";
     EXPECT_EQ(st().SystemDbName, QStringLiteral("UFSystem"));
     EXPECT_EQ(server.log, (QStringList{QStringLiteral("master: ") + kVersionQuery,
                                        QStringLiteral("master: ") + kSubTypeQuery}));
+}
+
+TEST_F(StartupTest, ErpLoginReplacesTheManualDialog) {
+    erp.installT6();
+    test::ErpOutcome admin;
+    admin.dbConnect = QStringLiteral("Data Source=ERPDB;Password=x;");
+    admin.sysPassword = QStringLiteral("p;w}");
+    admin.accId = QStringLiteral("001");
+    admin.year = QStringLiteral("2012");
+    erp.outcomes = {admin};
+    serverVersion("10.50.1600.1", "Standard Edition");
+    hasDatabase("sys.databases", "uftsystem");
+
+    Main();
+
+    EXPECT_EQ(windows->loginDialogsCreated, 0);
+    EXPECT_EQ(st().SqlServer, QStringLiteral("ERPDB"));
+    EXPECT_EQ(st().SqlUser, QStringLiteral("SA"));
+    EXPECT_EQ(st().SqlPassword, QStringLiteral("p;w}"));
+    EXPECT_EQ(st().ProductType, QStringLiteral("T6")) << "from the ERP, not from the databases";
+    EXPECT_EQ(st().SystemDbName, QStringLiteral("UFSystem"));
+    EXPECT_EQ(openedDatabases(),
+              (QStringList{QStringLiteral("UFdata_001_2012"), QStringLiteral("Tempdb"),
+                           QStringLiteral("master"), QStringLiteral("UFSystem")}));
+    for (const ConnectionParams& p : server.opens) {
+        EXPECT_EQ(p.server, QStringLiteral("ERPDB"));
+        EXPECT_EQ(p.user, QStringLiteral("SA"));
+        EXPECT_EQ(p.password, QStringLiteral("p;w}"));
+    }
+    EXPECT_EQ(server.log, (QStringList{QStringLiteral("master: ") + kVersionQuery,
+                                       QStringLiteral("master: ") + kSubTypeQuery}));
+    EXPECT_EQ(windows->mainWindowShown, 1);
+    EXPECT_EQ(system->endCalls, 0);
+    EXPECT_TRUE(system->messageBoxes.isEmpty());
+}
+
+TEST_F(StartupTest, WithoutAutomationTheManualLoginFollows) {
+    st().automation = std::make_unique<NoAutomation>();
+    QString errorWhenShown = QStringLiteral("not shown");
+    windows->loginScript = [&, confirm = windows->loginScript](SqlLoginDialog& d) {
+        errorWhenShown = st().ErrorText;
+        confirm(d);
+    };
+    serverVersion("10.50.1600.1", "Standard Edition");
+    hasDatabase("sys.databases", "ufsystem");
+
+    Main();
+
+    EXPECT_EQ(windows->loginDialogsCreated, 1);
+    EXPECT_EQ(errorWhenShown, QString()) << "the manual login starts with a clean error text";
+    EXPECT_TRUE(windows->messageDialogs.isEmpty()) << "the bridge showed nothing";
+    EXPECT_EQ(st().UFLogin().Version(), QString());
+    EXPECT_EQ(st().ProductType, QStringLiteral("T"));
+    EXPECT_EQ(openedDatabases().first(), QStringLiteral("Tempdb")) << "no verification connection";
+    EXPECT_EQ(st().lastError.number, 429) << "the record keeps the component failure";
+    EXPECT_EQ(windows->mainWindowShown, 1);
 }
 
 TEST_F(StartupTest, FailingConnectionsLeaveEmptyHandlesAndTheWindowStillOpens) {
@@ -203,6 +257,7 @@ TEST_F(StartupTest, SecondCopyIsRefusedBeforeAnyLogin) {
 }
 
 TEST_F(StartupTest, CancelledLoginEndsQuietlyWhenNothingFailed) {
+    erp.installFramework(); // the ERP declines without any failure
     windows->loginScript = [](SqlLoginDialog&) {};
     Main();
     EXPECT_EQ(windows->loginDialogsCreated, 1);
@@ -210,6 +265,16 @@ TEST_F(StartupTest, CancelledLoginEndsQuietlyWhenNothingFailed) {
     EXPECT_EQ(system->endCalls, 1);
     EXPECT_EQ(windows->mainWindowShown, 0);
     EXPECT_TRUE(server.opens.empty());
+}
+
+TEST_F(StartupTest, CancelledLoginWithoutTheErpShowsWhyItsComponentFailed) {
+    st().automation = std::make_unique<NoAutomation>();
+    windows->loginScript = [](SqlLoginDialog&) {};
+    Main();
+    EXPECT_EQ(system->messageBoxes,
+              QStringList{QStringLiteral("Quenlor|ActiveX 部件不能创建对象")});
+    EXPECT_EQ(system->endCalls, 1);
+    EXPECT_EQ(windows->mainWindowShown, 0);
 }
 
 TEST_F(StartupTest, CancelledLoginAfterAFailedAttemptShowsTheDriversText) {

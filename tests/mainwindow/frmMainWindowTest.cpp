@@ -36,10 +36,9 @@ protected:
 TEST_F(FrmMainWindowTest, ControlsCarryTheirTexts) {
     open();
     const QList<QPair<const char*, const char*>> faces = {
-        {"labCaption", "Quenlor"},     {"labAbout", "关于"},   {"lblAcc", "账套:"},
-        {"chkDeleteDB", "删除数据库"}, {"cmdBrush", ""},       {"cmdSelect", "全选"},
-        {"cmdClear", "全清"},          {"cmdConfirm", "确定"}, {"cmdStop", "停止"},
-        {"cmdCancel", "取消"},
+        {"labAbout", "关于"},   {"lblAcc", "账套:"},   {"chkDeleteDB", "删除数据库"},
+        {"cmdBrush", ""},       {"cmdSelect", "全选"}, {"cmdClear", "全清"},
+        {"cmdConfirm", "确定"}, {"cmdStop", "停止"},   {"cmdCancel", "取消"},
     };
     for (const auto& [name, face] : faces) {
         const QVariant text = control(name)->property("text");
@@ -57,6 +56,8 @@ TEST_F(FrmMainWindowTest, ControlsCarryTheirTexts) {
     EXPECT_EQ(control<QLabel>("labReport")->textFormat(), Qt::PlainText);
     EXPECT_EQ(control<QProgressBar>("ProBar")->orientation(), Qt::Horizontal);
     EXPECT_EQ(control<QLabel>("lblType")->text(), QStringLiteral("数据库类型:"));
+    // The rest of the caption comes from Readme.txt (frmMainAboutTest).
+    EXPECT_TRUE(control<QLabel>("labCaption")->text().startsWith(QStringLiteral("Quenlor For ")));
 }
 
 TEST_F(FrmMainWindowTest, OutsideARunNothingOfTheRunShows) {

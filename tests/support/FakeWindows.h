@@ -4,6 +4,8 @@
 #include "login/SqlLoginDialog.h"
 #include "support/MessageQueue.h"
 
+#include <QList>
+
 #include <functional>
 #include <memory>
 
@@ -30,9 +32,13 @@ public:
     int loginDialogsCreated = 0;
     // Runs when the main window is shown, to look at the state at that moment.
     std::function<void()> onMainWindow;
+    // Every message dialog made, in order; each is owned by whoever asked for it.
+    QList<MessageQueue*> messageDialogs;
 
     std::unique_ptr<MessageSink> createMessageDialog() override {
-        return std::make_unique<MessageQueue>();
+        auto dialog = std::make_unique<MessageQueue>();
+        messageDialogs.append(dialog.get());
+        return dialog;
     }
     std::unique_ptr<SqlLoginDialog> createSqlLoginDialog() override {
         ++loginDialogsCreated;

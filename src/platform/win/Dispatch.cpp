@@ -76,8 +76,24 @@ DispatchError dispatchErrorFor(HRESULT hr, const EXCEPINFO* info) {
     default:
         break;
     }
+    // A component's own error (facility "control") carries its number in the low word, as the
+    // runtime reports it; its text comes from the error object the component left, if any.
+    if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) {
+        std::wstring text;
+        IErrorInfo* errorInfo = nullptr;
+        if (GetErrorInfo(0, &errorInfo) == S_OK && errorInfo) {
+            BSTR description = nullptr;
+            if (SUCCEEDED(errorInfo->GetDescription(&description)) && description)
+                text.assign(description, SysStringLen(description));
+            SysFreeString(description);
+            errorInfo->Release();
+        }
+        return {long(HRESULT_CODE(hr)), text.empty() ? kAutomationErrorText : text};
+    }
     if (hr == DISP_E_EXCEPTION && info) {
-        const long code = info->scode ? long(info->scode) : long(info->wCode);
+        long code = info->scode ? long(info->scode) : long(info->wCode);
+        if (info->scode && HRESULT_FACILITY(info->scode) == FACILITY_CONTROL)
+            code = long(HRESULT_CODE(info->scode));
         std::wstring text =
             info->bstrDescription
                 ? std::wstring(info->bstrDescription, SysStringLen(info->bstrDescription))

@@ -4,7 +4,7 @@
 
 #include "platform/win/WinPlatform.h"
 
-#include <oleauto.h>
+#include <ole2.h>
 #include <windows.h>
 
 #include <string>
@@ -16,6 +16,8 @@ namespace quenlor::win {
 inline constexpr long kCannotCreateObject = 429;
 inline constexpr long kNoSuchMember = 438;
 inline constexpr long kNoObject = 91;
+// Any other automation failure: the runtime's "automation error".
+inline constexpr long kAutomationOther = 440;
 
 // A failure of a late-bound call: the runtime's number (429, 438, 91 or the HRESULT) and text.
 struct DispatchError {

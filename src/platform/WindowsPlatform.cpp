@@ -1,0 +1,76 @@
+#include "platform/WindowsPlatform.h"
+
+#ifdef _WIN32
+
+#include "platform/HostAutomation.h"
+#include "platform/win/WinPlatform.h"
+
+#include <QDir>
+#include <QStringDecoder>
+
+namespace quenlor {
+
+namespace {
+
+std::wstring wide(const QString& s) {
+    return s.toStdWString();
+}
+
+QString fromWide(const std::wstring& s) {
+    return QString::fromStdWString(s);
+}
+
+} // namespace
+
+QList<ServiceInfo> WindowsServices::list() {
+    try {
+        QList<ServiceInfo> out;
+        for (const win::ServiceRow& r : win::listServices())
+            out.append({fromWide(r.displayName), fromWide(r.state)});
+        return out;
+    } catch (const win::WinError& e) {
+        throw ServiceError{fromWide(e.description)};
+    }
+}
+
+bool WindowsServices::runHidden(const QString& commandLine) {
+    return win::runHidden(wide(commandLine));
+}
+
+void WindowsServices::sleep(int milliseconds) {
+    win::sleepMs(unsigned(milliseconds));
+}
+
+bool WindowsRegistry::keyExists(const QString& keyPath) {
+    return win::registryKeyExists(wide(keyPath));
+}
+
+QString WindowsProfile::readString(const QString& section, const QString& key,
+                                   const QString& defaultValue, const QString& filePath,
+                                   int bufferSize) {
+    const std::string bytes =
+        win::profileStringA(win::wideToAnsi(wide(section)), win::wideToAnsi(wide(key)),
+                            win::wideToAnsi(wide(defaultValue)),
+                            win::wideToAnsi(wide(QDir::toNativeSeparators(filePath))), bufferSize);
+    const QByteArray raw = QByteArray::fromStdString(bytes);
+    bool beyondAscii = false;
+    for (char c : raw)
+        beyondAscii = beyondAscii || (static_cast<unsigned char>(c) >= 0x80);
+    if (beyondAscii) {
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString s = utf8.decode(raw);
+        if (!utf8.hasError())
+            return s;
+    }
+    return fromWide(win::ansiToWide(bytes));
+}
+
+std::unique_ptr<Automation> makeWindowsAutomation(const QString& programFolder) {
+    HostAutomation::Options o;
+    o.program = QDir(programFolder).filePath(QStringLiteral("quenlor-com32.exe"));
+    return std::make_unique<HostAutomation>(o);
+}
+
+} // namespace quenlor
+
+#endif

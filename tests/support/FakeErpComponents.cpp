@@ -1,0 +1,81 @@
+#include "support/FakeErpComponents.h"
+
+namespace quenlor::test {
+
+void FakeErpComponents::installFramework() {
+    m_automation.registerClass(
+        QStringLiteral("UFSoft.U8.Framework.Login.UI.clsLogin"), [](QStringList& log) {
+            return std::make_shared<FakeObject>(QStringLiteral("probe"), log);
+        });
+}
+
+void FakeErpComponents::installT6() {
+    installLogin(QStringLiteral("U8Login.clsLogin"), QStringLiteral("t6"), false);
+}
+
+void FakeErpComponents::installT3() {
+    installLogin(QStringLiteral("UFLoginSQL.Login"), QStringLiteral("t3"), true);
+}
+
+void FakeErpComponents::installLogin(const QString& progId, const QString& name, bool withLoginAs) {
+    m_automation.registerClass(progId, [this, name, withLoginAs](QStringList& log) {
+        auto login = std::make_shared<FakeObject>(name, log);
+        FakeObject* self = login.get();
+        // Read without arguments, Login gives the object that names the user.
+        login->setMethod(QStringLiteral("Login"), [this, self, &log](const QVariantList& args) {
+            if (args.isEmpty()) {
+                auto user = std::make_shared<FakeObject>(QStringLiteral("user"), log);
+                user->setProperty(QStringLiteral("cUsername"), QString());
+                return toVariant(user);
+            }
+            logIn(*self, log, args);
+            return QVariant(true);
+        });
+        if (withLoginAs) {
+            login->setMethod(QStringLiteral("LoginAs"),
+                             [this, self, &log](const QVariantList& args) {
+                                 logIn(*self, log, args);
+                                 return QVariant(true);
+                             });
+        }
+        login->setMethod(QStringLiteral("ClearError"),
+                         [](const QVariantList&) { return QVariant(); });
+        for (const QString& member : std::as_const(missing))
+            login->methods.remove(member.toLower());
+        return login;
+    });
+    m_automation.registerClass(QStringLiteral("USDbKit.UfDatabase"), [](QStringList& log) {
+        auto kit = std::make_shared<FakeObject>(QStringLiteral("kit"), log);
+        kit->setMethod(QStringLiteral("OpenDatabase"),
+                       [](const QVariantList&) { return QVariant(); });
+        return kit;
+    });
+}
+
+void FakeErpComponents::logIn(FakeObject& login, QStringList& log, const QVariantList& args) {
+    loginCalls.append(args);
+    ErpOutcome outcome;
+    if (m_next < outcomes.size())
+        outcome = outcomes.at(m_next);
+    else
+        outcome.logState = 100;
+    ++m_next;
+    if (outcome.raises)
+        throw *outcome.raises;
+
+    auto systemDb = std::make_shared<FakeObject>(QStringLiteral("sysdb"), log);
+    systemDb->setProperty(QStringLiteral("DbConnect"), outcome.dbConnect);
+    login.setProperty(QStringLiteral("LogState"), outcome.logState);
+    login.setProperty(QStringLiteral("cAccName"), outcome.accName);
+    login.setProperty(QStringLiteral("UfDbName"), ufDbName);
+    login.setProperty(QStringLiteral("UfSystemDb"), toVariant(systemDb));
+    login.setProperty(QStringLiteral("SysPassword"), outcome.sysPassword);
+    login.setProperty(QStringLiteral("cServer"), outcome.server);
+    login.setProperty(QStringLiteral("cacc_id"), outcome.accId);
+    login.setProperty(QStringLiteral("ciyear"), outcome.year);
+    login.setProperty(QStringLiteral("sharestring"), outcome.shareString);
+    for (const QString& member : std::as_const(missing))
+        login.properties.remove(member.toLower());
+}
+
+} // namespace quenlor::test

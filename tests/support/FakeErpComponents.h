@@ -1,0 +1,60 @@
+#pragma once
+
+#include "support/FakeAutomation.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+namespace quenlor::test {
+
+// What the ERP login component reports after one login call.
+struct ErpOutcome {
+    QVariant logState = 1;
+    QString accName;     // cAccName
+    QString dbConnect;   // UfSystemDb.DbConnect
+    QString sysPassword; // SysPassword
+    QString server;      // cServer
+    QString accId;       // cacc_id
+    QString year;        // ciyear
+    QString shareString; // sharestring
+    // The login call raises this instead of logging in.
+    std::optional<AutomationError> raises;
+};
+
+// The ERP's login components, scripted on FakeAutomation. In the call log the objects are named
+// "probe" (the newer U8 framework class), "t6" (U8Login.clsLogin), "t3" (UFLoginSQL.Login),
+// "user" (what Login gives when read without arguments), "sysdb" (UfSystemDb) and "kit" (the
+// database kit).
+class FakeErpComponents {
+public:
+    explicit FakeErpComponents(FakeAutomation& automation) : m_automation(automation) {}
+
+    void installFramework();
+    // The login component of the product line, together with the database kit.
+    void installT6();
+    void installT3();
+
+    // Outcomes of successive login calls, over every login object made. Once they run out the
+    // component reports LogState 100, as when the operator closes its login window, so a
+    // scripted login always ends.
+    QList<ErpOutcome> outcomes;
+    // Members the login objects lack; using them raises 438.
+    QStringList missing;
+    // What UfDbName reports.
+    QString ufDbName = QStringLiteral("UFDB");
+    // The arguments of every login call, in order.
+    QList<QVariantList> loginCalls;
+
+private:
+    void installLogin(const QString& progId, const QString& name, bool withLoginAs);
+    void logIn(FakeObject& login, QStringList& log, const QVariantList& args);
+
+    FakeAutomation& m_automation;
+    qsizetype m_next = 0;
+};
+
+} // namespace quenlor::test
