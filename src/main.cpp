@@ -2,6 +2,9 @@
 #include "app/ProgramState.h"
 #include "app/QtWindowFactory.h"
 #include "app/Startup.h"
+#ifdef Q_OS_WIN
+#include "platform/WindowsPlatform.h"
+#endif
 
 #include <QApplication>
 #include <QtGlobal>
@@ -35,8 +38,17 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(quenlor::kProgramTitle);
 
-    quenlor::state().system = std::make_unique<quenlor::DesktopSystem>();
-    quenlor::state().windows = std::make_unique<quenlor::QtWindowFactory>();
+    quenlor::ProgramState& st = quenlor::state();
+    st.system = std::make_unique<quenlor::DesktopSystem>();
+    st.windows = std::make_unique<quenlor::QtWindowFactory>();
+#ifdef Q_OS_WIN
+    // The real service manager, registry, profile API and the ERP's components through the
+    // 32-bit host beside the program.
+    st.services = std::make_unique<quenlor::WindowsServices>();
+    st.registry = std::make_unique<quenlor::WindowsRegistry>();
+    st.profile = std::make_unique<quenlor::WindowsProfile>();
+    st.automation = quenlor::makeWindowsAutomation(st.system->programFolder());
+#endif
 
     quenlor::Main();
     const int exitCode = QApplication::exec();

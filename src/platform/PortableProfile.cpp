@@ -115,11 +115,14 @@ bool findValue(const QString& text, const QString& section, const QString& key, 
         }
         if (!inSection || line.front() == QLatin1Char(';'))
             continue;
+        // A line without "=" names no value: asking for it gives the default, as the system does.
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        const QString name = trimBlanks(QStringView(line).left(eq < 0 ? line.size() : eq));
+        if (eq < 0)
+            continue;
+        const QString name = trimBlanks(QStringView(line).left(eq));
         if (name.compare(key, Qt::CaseInsensitive) != 0)
             continue;
-        value = eq < 0 ? QString() : trimBlanks(QStringView(line).mid(eq + 1));
+        value = trimBlanks(QStringView(line).mid(eq + 1));
         return true;
     }
     return false;

@@ -64,10 +64,11 @@ TEST(PortableProfile, SemicolonLinesAreCommentsAndOnlyTheNamedSectionCounts) {
     EXPECT_EQ(read(ini, "Login", "Pwd"), QStringLiteral("x ; not a comment here"));
 }
 
-TEST(PortableProfile, MissingKeyGivesTheDefaultAndAKeyWithoutValueIsEmpty) {
+TEST(PortableProfile, MissingKeyGivesTheDefaultAndAnEmptyValueIsEmpty) {
     const QByteArray ini = "[Login]\nServer=\nSa\n";
     EXPECT_EQ(read(ini, "Login", "Server"), QString());
-    EXPECT_EQ(read(ini, "Login", "Sa"), QString());
+    EXPECT_EQ(read(ini, "Login", "Sa"), QStringLiteral("DEF"))
+        << "a line without \"=\" holds no value";
     EXPECT_EQ(read(ini, "Login", "Pwd", QStringLiteral("dflt  ")), QStringLiteral("dflt"))
         << "the profile API drops trailing blanks of the default";
     EXPECT_EQ(read(QByteArray(), "Login", "Server"), QStringLiteral("DEF"));

@@ -39,7 +39,8 @@ bool registryKeyExistsInView(const std::wstring& keyPath, unsigned long viewFlag
 // The computer's NetBIOS name, empty when the system cannot tell.
 std::wstring computerName();
 
-// GetPrivateProfileStringA: the value's bytes in the ANSI code page, cut to bufferSize - 1.
+// GetPrivateProfileStringA: the value's bytes in the ANSI code page, cut to bufferSize - 1 and
+// never inside a double-byte character.
 std::string profileStringA(const std::string& section, const std::string& key,
                            const std::string& defaultValue, const std::string& file,
                            int bufferSize);

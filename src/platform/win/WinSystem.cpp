@@ -55,6 +55,16 @@ std::string profileStringA(const std::string& section, const std::string& key,
     const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
                                              buffer.data(), DWORD(bufferSize), file.c_str());
     buffer.resize(n);
+    // Some implementations count a terminating NUL into a cut value; it is no part of it.
+    while (!buffer.empty() && buffer.back() == '\0')
+        buffer.pop_back();
+    // The call cuts at a byte count and may leave the first byte of a double-byte character at
+    // the end; that half character would read as garbage, so it goes.
+    size_t i = 0;
+    while (i < buffer.size())
+        i += IsDBCSLeadByte(BYTE(buffer[i])) ? 2 : 1;
+    if (i > buffer.size())
+        buffer.pop_back();
     return buffer;
 }
 
