@@ -33,12 +33,13 @@ private:
 // A T+ listing of `rows` databases: seven columns, as the server returns them.
 QueryResult tplusResult(int rows) {
     QueryResult r;
-    r.columns = {QStringLiteral("选择"), QStringLiteral("数据库"), QStringLiteral("账套号"),
+    r.columns = {QStringLiteral("选择"),     QStringLiteral("数据库"),   QStringLiteral("账套号"),
                  QStringLiteral("账套名称"), QStringLiteral("开始年度"), QStringLiteral("状态"),
                  QStringLiteral("路径")};
     r.rows.reserve(rows);
     for (int i = 0; i < rows; ++i) {
-        r.rows.append({QString(), QStringLiteral("UFTData%1_000001").arg(i, 6, 10, QLatin1Char('0')),
+        r.rows.append({QString(),
+                       QStringLiteral("UFTData%1_000001").arg(i, 6, 10, QLatin1Char('0')),
                        QVariant(qint64(i + 1)), QStringLiteral("演示账套%1").arg(i),
                        QVariant(qint64(2015 + i % 10)), QStringLiteral("正常"),
                        QStringLiteral("D:\\TPlusData\\UFTData%1_000001.mdf").arg(i)});

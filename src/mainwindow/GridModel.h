@@ -20,7 +20,9 @@ public:
     explicit GridModel(QObject* parent = nullptr);
 
     // Rows including the header row; 0 for a grid without any row.
-    [[nodiscard]] int Rows() const { return m_rows.isEmpty() && m_header.isEmpty() ? 0 : int(m_rows.size()) + 1; }
+    [[nodiscard]] int Rows() const {
+        return m_rows.isEmpty() && m_header.isEmpty() ? 0 : int(m_rows.size()) + 1;
+    }
     [[nodiscard]] int Cols() const { return int(m_header.size()); }
     // The text of a cell; empty outside the grid.
     [[nodiscard]] QString TextMatrix(int row, int col) const;
@@ -31,7 +33,8 @@ public:
     void clear();
     // A listing: the header row, then the rows. A listing without rows gets one blank placeholder
     // row. Widths are in twips, one per column.
-    void setListing(const QStringList& header, QList<QStringList> rows, const QList<int>& widthsTwips);
+    void setListing(const QStringList& header, QList<QStringList> rows,
+                    const QList<int>& widthsTwips);
 
     [[nodiscard]] int colWidthTwips(int col) const { return m_widths.value(col, 0); }
     // The current row (1 after a listing; 0 when the grid has no data row).

@@ -118,9 +118,10 @@ const Layout& sqlLayout() {
 }
 
 const Layout& tnLayout() {
-    static const Layout l{{QStringLiteral("选择"), QStringLiteral("数据库"), QStringLiteral("账套号"),
-                           QStringLiteral("账套名称"), QStringLiteral("开始年度"),
-                           QStringLiteral("状态"), QStringLiteral("路径")},
+    static const Layout l{{QStringLiteral("选择"), QStringLiteral("数据库"),
+                           QStringLiteral("账套号"), QStringLiteral("账套名称"),
+                           QStringLiteral("开始年度"), QStringLiteral("状态"),
+                           QStringLiteral("路径")},
                           {600, 2000, 800, 3000, 800, 1600, 8000}};
     return l;
 }
@@ -233,8 +234,8 @@ void MainListing::LoadDB(const QString& productText, const QString& accountText)
             runListing(queryLoadDB_UF(), ufLayout().widths, ufLayout().header);
         } else {
             CurrentAcc = accountText.mid(1, 3);
-            runListing(queryLoadDB_UF_Year(CurrentAcc, state().ProductSubType),
-                       yearLayout().widths, yearLayout().header);
+            runListing(queryLoadDB_UF_Year(CurrentAcc, state().ProductSubType), yearLayout().widths,
+                       yearLayout().header);
         }
     } else if (CurrentType == QLatin1String("T+")) {
         runListing(queryLoadDB_TN(), tnLayout().widths, tnLayout().header);

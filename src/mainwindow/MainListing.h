@@ -46,7 +46,8 @@ public:
     [[nodiscard]] static QString queryLoadDB_SQL();
     [[nodiscard]] static QString queryLoadDB_TN();
     [[nodiscard]] static QString queryLoadDB_UF();
-    [[nodiscard]] static QString queryLoadDB_UF_Year(const QString& cAcc, const QString& productSubType);
+    [[nodiscard]] static QString queryLoadDB_UF_Year(const QString& cAcc,
+                                                     const QString& productSubType);
 
     // --- Ticks ---
 
@@ -82,7 +83,8 @@ public:
     void reportFailure(const QString& text);
 
 private:
-    bool runListing(const QString& sql, const QList<int>& widths, const QStringList& fallbackHeader);
+    bool runListing(const QString& sql, const QList<int>& widths,
+                    const QStringList& fallbackHeader);
 
     GridModel m_grid;
     std::function<void()> m_refresh;
