@@ -18,6 +18,7 @@ cmake --build --preset win
 cmake --preset win32host
 cmake --build --preset win32host
 ctest --preset win
+./scripts/check-windows-branches.sh
 
 cmake --preset ci
 cmake --build --preset ci
