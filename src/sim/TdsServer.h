@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <variant>
+
+class QObject;
+class QThread;
+
+namespace quenlor::sim {
+
+class ServerCore;
+
+enum class ColumnType { NVarChar, Int };
+
+struct Column {
+    QString name;
+    ColumnType type = ColumnType::NVarChar;
+};
+
+// Values are a QString for NVARCHAR, an int for INT, a null QVariant for NULL.
+struct ResultSet {
+    QList<Column> columns;
+    QList<QList<QVariant>> rows;
+};
+
+// What an INSERT, UPDATE or DELETE reports.
+struct RowCount {
+    qint64 rows = 0;
+};
+
+// Severity above 10 travels as an error, 10 and below as an informational message.
+struct Message {
+    int number = 0;
+    int state = 1;
+    int severity = 16;
+    QString text;
+};
+
+using Result = std::variant<RowCount, ResultSet, Message>;
+
+// The answer to one batch. `neverAnswer` keeps the server silent until the client cancels.
+struct Reply {
+    QList<Result> results;
+    bool neverAnswer = false;
+};
+
+enum class TransactionRequest { Begin, Commit, Rollback };
+
+// One transaction-manager request. The driver ends a transaction with "and begin the next" while
+// autocommit stays off, and rolls that empty one back when autocommit is switched on again.
+struct TransactionStep {
+    TransactionRequest request = TransactionRequest::Begin;
+    bool beginsNew = false;
+    bool operator==(const TransactionStep&) const = default;
+};
+
+// What the server knows about one client connection.
+struct Session {
+    int id = 0;
+    QString user;
+    QString password; // as decoded from LOGIN7
+    QString database;
+    bool loggedIn = false;
+    QStringList batches;
+    QList<TransactionStep> transactions;
+    bool inTransaction = false;
+    int attentions = 0;
+};
+
+// Given a batch's text and its session, the results to send back. Runs on the server's thread.
+using BatchHandler = std::function<Reply(const QString& sql, Session& session)>;
+
+struct ServerConfig {
+    QString user = QStringLiteral("sa");
+    QString password;
+    QString serverName = QStringLiteral("QUENLOR-SIM");
+    BatchHandler handler;
+};
+
+// A SQL Server stand-in speaking TDS 7.4 on 127.0.0.1, with its own network thread.
+class TdsServer {
+public:
+    explicit TdsServer(ServerConfig config);
+    ~TdsServer();
+    TdsServer(const TdsServer&) = delete;
+    TdsServer& operator=(const TdsServer&) = delete;
+
+    // Listens on 127.0.0.1:port (0 picks a free one); false when the port cannot be had.
+    [[nodiscard]] bool start(quint16 port = 0);
+    void stop();
+    [[nodiscard]] quint16 port() const { return m_port; }
+
+    // A snapshot of every session seen so far, oldest first.
+    [[nodiscard]] QList<Session> sessions() const;
+
+    // Called by the network thread.
+    void publish(const Session& session);
+    [[nodiscard]] const ServerConfig& config() const { return m_config; }
+
+private:
+    ServerConfig m_config;
+    quint16 m_port = 0;
+    std::unique_ptr<QThread> m_thread;
+    std::unique_ptr<QObject> m_anchor;  // lives on m_thread, so work can be sent there
+    std::unique_ptr<ServerCore> m_core; // created and destroyed on m_thread
+    mutable std::mutex m_mutex;
+    QList<Session> m_sessions;
+};
+
+} // namespace quenlor::sim
