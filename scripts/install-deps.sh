@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
-    unixodbc unixodbc-dev tdsodbc libsqliteodbc
+    unixodbc unixodbc-dev tdsodbc libsqliteodbc libsqlite3-dev
     fonts-wqy-microhei
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     "$@"

@@ -24,6 +24,7 @@ struct Connection {
     int packetSize = 4096;
     quint64 transaction = 0; // descriptor of the open transaction, 0 when none
     quint64 nextTransaction = 0;
+    bool closing = false; // what still arrives is not answered
 };
 
 // Turns a handler's results into one token stream: every statement closes with a DONE that says
@@ -89,15 +90,25 @@ private:
             m_connections[socket] = std::move(connection);
             m_owner.publish(c->session);
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, c] { read(*c); });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
-                socket->deleteLater();
-                m_connections.erase(socket);
-            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket,
+                             [this, socket] { drop(socket); });
         }
+    }
+
+    void drop(QTcpSocket* socket) {
+        const auto it = m_connections.find(socket);
+        if (it == m_connections.end())
+            return;
+        if (config().closed && it->second->session.loggedIn)
+            config().closed(it->second->session);
+        socket->deleteLater();
+        m_connections.erase(it);
     }
 
     void read(Connection& c) {
         c.input += c.socket->readAll();
+        if (c.closing)
+            return;
         while (c.input.size() >= 8) {
             const quint16 length = qFromBigEndian<quint16>(c.input.constData() + 2);
             if (length < 8) {
@@ -115,6 +126,8 @@ private:
             if (last) {
                 const QByteArray body = std::exchange(c.message, QByteArray());
                 handle(c, c.messageType, body);
+                if (c.closing)
+                    return;
             }
         }
     }
@@ -163,14 +176,18 @@ private:
         }
         c.session.user = login->user;
         c.session.password = login->password;
-        if (login->user != config().user || login->password != config().password) {
-            const Message failed{18456, 1, 14,
-                                 QStringLiteral("Login failed for user '%1'.").arg(login->user)};
-            send(c, tds::message(failed, config().serverName) + tds::done(tds::DoneError));
+        c.session.database = login->database.isEmpty() ? QStringLiteral("master") : login->database;
+        std::optional<Message> failed;
+        if (config().login)
+            failed = config().login(c.session);
+        else if (login->user != config().user || login->password != config().password)
+            failed = Message{18456, 1, 14,
+                             QStringLiteral("Login failed for user '%1'.").arg(login->user)};
+        if (failed) {
+            send(c, tds::message(*failed, config().serverName) + tds::done(tds::DoneError));
             return;
         }
         c.session.loggedIn = true;
-        c.session.database = login->database.isEmpty() ? QStringLiteral("master") : login->database;
         if (login->packetSize >= 512 && login->packetSize <= 32767)
             c.packetSize = int(login->packetSize);
         send(c, tds::loginSuccess(c.session.database, quint32(c.packetSize)));
@@ -188,10 +205,32 @@ private:
         }
         c.session.batches << *text;
         const Reply reply = config().handler ? config().handler(*text, c.session) : Reply{};
+        for (int id : reply.killSessions)
+            kill(id);
+        if (reply.disconnect) {
+            // Later, from the event loop: the connection must outlive this call.
+            QTcpSocket* s = c.socket;
+            QMetaObject::invokeMethod(
+                s, [s] { s->abort(); }, Qt::QueuedConnection);
+            c.closing = true;
+            return;
+        }
         // Silence until the client's ATTENTION, which is answered on its own.
         if (reply.neverAnswer)
             return;
         send(c, encodeReply(reply, config().serverName));
+    }
+
+    // Ends another session's connection, as the server does to make room for a single user.
+    void kill(int sessionId) {
+        for (auto& [socket, connection] : m_connections) {
+            if (connection->session.id == sessionId) {
+                QTcpSocket* s = socket;
+                QMetaObject::invokeMethod(
+                    s, [s] { s->abort(); }, Qt::QueuedConnection);
+                return;
+            }
+        }
     }
 
     void transaction(Connection& c, const QByteArray& body) {
@@ -202,6 +241,13 @@ private:
             return;
         }
         c.session.transactions << TransactionStep{*request, beginNew};
+        if (config().transaction) {
+            if (const std::optional<Message> refused =
+                    config().transaction(*request, beginNew, c.session)) {
+                send(c, tds::message(*refused, config().serverName) + tds::done(tds::DoneError));
+                return;
+            }
+        }
         QByteArray out;
         if (*request == TransactionRequest::Begin) {
             if (c.transaction != 0) {

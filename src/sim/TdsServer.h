@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <variant>
 
 class QObject;
@@ -47,8 +48,12 @@ using Result = std::variant<RowCount, ResultSet, Message>;
 
 // The answer to one batch. `neverAnswer` keeps the server silent until the client cancels.
 struct Reply {
+    Reply() = default;
+    Reply(QList<Result> r, bool silent = false) : results(std::move(r)), neverAnswer(silent) {}
     QList<Result> results;
     bool neverAnswer = false;
+    bool disconnect = false; // close the caller's connection instead of answering
+    QList<int> killSessions; // other sessions the batch ended (ROLLBACK IMMEDIATE)
 };
 
 enum class TransactionRequest { Begin, Commit, Rollback };
@@ -77,11 +82,21 @@ struct Session {
 // Given a batch's text and its session, the results to send back. Runs on the server's thread.
 using BatchHandler = std::function<Reply(const QString& sql, Session& session)>;
 
+// Decides a login whose user, password and database the session holds; nullopt accepts it.
+using LoginHandler = std::function<std::optional<Message>(Session& session)>;
+// Carries out a transaction request; a message refuses it.
+using TransactionHandler = std::function<std::optional<Message>(TransactionRequest request,
+                                                                bool beginsNew, Session& session)>;
+using CloseHandler = std::function<void(const Session& session)>;
+
 struct ServerConfig {
     QString user = QStringLiteral("sa");
     QString password;
     QString serverName = QStringLiteral("QUENLOR-SIM");
     BatchHandler handler;
+    LoginHandler login;             // when empty, user and password above decide
+    TransactionHandler transaction; // when empty, every request is granted
+    CloseHandler closed;
 };
 
 // A SQL Server stand-in speaking TDS 7.4 on 127.0.0.1, with its own network thread.

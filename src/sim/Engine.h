@@ -1,0 +1,136 @@
+#pragma once
+
+#include "sim/Scenario.h"
+#include "sim/TdsServer.h"
+
+#include <QHash>
+#include <QList>
+#include <QRegularExpression>
+#include <QSet>
+#include <QString>
+#include <QVariant>
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quenlor::sim {
+
+// One database of the simulated server.
+struct DatabaseState {
+    QString name;
+    int id = 0;
+    QString file;    // full path of the primary data file
+    QString logFile; // full path of the log file
+    QSet<QString> flags;
+    int otherUsers = 0; // connections other programs hold in it
+    QString schema;     // the engine schema holding its tables; empty for a database without any
+};
+
+// A way to make a statement fail, for the roads a real server takes only now and then.
+struct Fault {
+    enum class Kind { Error, Hang, Disconnect };
+    QRegularExpression statement;
+    Kind kind = Kind::Error;
+    Message error;
+    int times = -1; // how many statements it catches; -1 for every one
+};
+
+// The simulated server's state and the meaning of every statement it accepts. The tables live
+// in an embedded SQLite database (master as its main schema, each catalogue database attached
+// as its own schema); databases, their files and flags are kept here. All calls are serialised.
+class Engine {
+public:
+    // Creates the data files below dataFolder. Throws std::runtime_error when the scenario
+    // cannot be set up.
+    Engine(const Scenario& scenario, const QString& dataFolder);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // A server configuration whose sessions are answered by this engine.
+    ServerConfig serverConfig();
+
+    std::optional<Message> login(Session& session);
+    Reply batch(const QString& sql, Session& session);
+    std::optional<Message> transaction(TransactionRequest request, bool beginsNew,
+                                       Session& session);
+    void closed(const Session& session);
+
+    // Runs a statement of the engine's own dialect on the tables as they are, for checks.
+    QList<QVariantList> rows(const QString& engineSql);
+    // The same for one value; a null QVariant when there is no row.
+    QVariant value(const QString& engineSql);
+    std::optional<DatabaseState> database(const QString& name) const;
+    QStringList databaseNames() const;
+    void setOtherUsers(const QString& name, int count);
+    void addFault(const Fault& fault);
+    void clearFaults();
+
+    // Time spent answering batches, and how many statements arrived.
+    std::chrono::nanoseconds busyTime() const;
+    int statementCount() const;
+    const ServerDef& server() const { return m_server; }
+    int majorVersion() const { return m_major; }
+
+private:
+    struct Context;
+
+    void open();
+    void addDatabase(const DatabaseDef& def, const QString& dataFolder);
+    void createCatalogue(const QString& schema, const SchemaDef& def);
+    void insertRow(const QString& schema, const QString& table, const Row& row);
+    void generate(const GenerateDef& def, const QString& dataFolder);
+    void exec(const QString& engineSql);
+    void syncStatus(const DatabaseState& db);
+
+    bool run(const QString& statement, Session& session, Reply& reply);
+    void query(const QString& statement, const QString& verb, Session& session, Reply& reply);
+    void use(const QString& statement, Session& session, Reply& reply);
+    void alterDatabase(const QString& statement, Session& session, Reply& reply);
+    void dropDatabase(const QString& statement, Session& session, Reply& reply);
+    void procedure(const QString& statement, Session& session, Reply& reply);
+    bool switchSingleUser(const QString& name, bool on, bool rollbackOthers, Session& session,
+                          Reply& reply, bool legacy);
+    void transactionStatement(TransactionRequest request, Session& session, Reply& reply);
+    std::optional<Message> beginTransaction(Session& session);
+    std::optional<Message> endTransaction(bool commit, Session& session);
+
+    DatabaseState* find(const QString& name);
+    const DatabaseState* find(const QString& name) const;
+    int sessionsIn(const QString& name, int exceptSession) const;
+
+public:
+    // Message texts in the server's language, by number.
+    Message message(int number, const QString& a = QString(), const QString& b = QString()) const;
+    // Registered with the engine; public only for its C callbacks.
+    QVariant serverProperty(const QString& name) const;
+    QVariant databaseProperty(const QString& database, const QString& property) const;
+    QString currentDatabase() const;
+    int currentSession() const;
+
+private:
+    mutable std::recursive_mutex m_mutex;
+    ServerDef m_server;
+    int m_major = 0;
+    bool m_english = false;
+    sqlite3* m_db = nullptr;
+    QHash<QString, DatabaseState> m_databases;        // by lower-case name
+    QHash<QString, QSet<QString>> m_tables;           // schema (lower) -> table names (lower)
+    QHash<QString, sqlite3_stmt*> m_insertStatements; // loader's prepared inserts
+    QHash<int, QString> m_sessionDatabase;            // live session -> its current database
+    int m_transactionOwner = 0;
+    int m_nextId = 2000000;
+    int m_nextDbId = 5;
+    QList<Fault> m_faults;
+    std::chrono::nanoseconds m_busy{0};
+    int m_statements = 0;
+    Session* m_current = nullptr;
+    QString m_pendingError;   // set by table resolution: a database that cannot be opened
+    QString m_targetDatabase; // the first table's database in the statement being translated
+};
+
+} // namespace quenlor::sim

@@ -1,0 +1,559 @@
+#include "sim/SqlTranslator.h"
+
+#include <QRegularExpression>
+
+#include <cstring>
+
+// What the rewriting understands:
+// - names: [bracketed] and "quoted" names, db..object, db.owner.object, owner.object; table
+//   positions (after FROM, JOIN, UPDATE, INTO, DELETE) are resolved to the engine's schemas;
+// - DELETE without FROM;
+// - N'...' literals; -- and /* */ comments;
+// - "+" as text concatenation (the program adds no numbers in its statements; "+" between two
+//   number literals stays an addition);
+// - ISNULL, LEFT, RIGHT, LEN, CHARINDEX, GETDATE, DB_NAME, SERVERPROPERTY, DATABASEPROPERTY and
+//   DATABASEPROPERTYEX, which the engine provides under its own names;
+// - @@VERSION, @@SERVERNAME and @@SPID.
+// One change is for speed only: "FROM t1 FULL JOIN t2 ON ..." becomes "FROM t2 FULL JOIN t1 ON
+// ...". The result is the same (the program names its columns and orders its listings), but the
+// engine loops over the first table and probes the second, and the program's full joins name the
+// database list first: probed by its key, 120,000 period rows against 10,000 databases take a
+// fraction of a second instead of minutes.
+namespace quenlor::sim::sql {
+
+namespace {
+
+bool isWordStart(QChar c) {
+    return c.isLetter() || c == u'_' || c == u'#' || (c.unicode() > 0x7F && !c.isSpace());
+}
+
+bool isWordPart(QChar c) {
+    return isWordStart(c) || c.isDigit() || c == u'$' || c == u'@';
+}
+
+// Index of the next significant token after i, or -1.
+qsizetype nextSignificant(const QList<Token>& tokens, qsizetype i) {
+    for (qsizetype k = i + 1; k < tokens.size(); ++k) {
+        if (tokens[k].kind != TokenKind::Space && tokens[k].kind != TokenKind::Comment)
+            return k;
+    }
+    return -1;
+}
+
+qsizetype previousSignificant(const QList<Token>& tokens, qsizetype i) {
+    for (qsizetype k = i - 1; k >= 0; --k) {
+        if (tokens[k].kind != TokenKind::Space && tokens[k].kind != TokenKind::Comment)
+            return k;
+    }
+    return -1;
+}
+
+bool isSymbol(const QList<Token>& tokens, qsizetype i, QStringView symbol) {
+    return i >= 0 && i < tokens.size() && tokens[i].kind == TokenKind::Symbol &&
+           tokens[i].text == symbol;
+}
+
+bool isName(const QList<Token>& tokens, qsizetype i) {
+    return i >= 0 && i < tokens.size() &&
+           (tokens[i].kind == TokenKind::Word || tokens[i].kind == TokenKind::QuotedName);
+}
+
+QString quoted(const QString& name) {
+    QString escaped = name;
+    escaped.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + escaped + u'"';
+}
+
+// Functions the engine registers under its own names, because the engine's grammar either
+// reserves the word (LEFT, RIGHT, ISNULL) or lacks the function.
+QString engineFunction(const QString& upper) {
+    static const QStringList renamed = {QStringLiteral("LEFT"),
+                                        QStringLiteral("RIGHT"),
+                                        QStringLiteral("LEN"),
+                                        QStringLiteral("CHARINDEX"),
+                                        QStringLiteral("GETDATE"),
+                                        QStringLiteral("DB_NAME"),
+                                        QStringLiteral("SERVERPROPERTY"),
+                                        QStringLiteral("DATABASEPROPERTY"),
+                                        QStringLiteral("DATABASEPROPERTYEX")};
+    if (upper == QLatin1String("ISNULL"))
+        return QStringLiteral("ifnull");
+    if (renamed.contains(upper))
+        return QStringLiteral("tsql_") + upper.toLower();
+    return {};
+}
+
+// The value the server itself gives for a global variable, as an engine expression.
+QString variableExpression(const QString& upper) {
+    if (upper == QLatin1String("@@VERSION"))
+        return QStringLiteral("tsql_version()");
+    if (upper == QLatin1String("@@SERVERNAME"))
+        return QStringLiteral("tsql_servername()");
+    if (upper == QLatin1String("@@SPID"))
+        return QStringLiteral("tsql_spid()");
+    return {};
+}
+
+// ---- LIKE ----
+
+template <typename Text> struct Matcher {
+    const Text& value;
+    const Text& pattern;
+    QChar escape;
+
+    static QChar fold(QChar c) { return c.toCaseFolded(); }
+
+    // Matches one character class starting at pattern[p] == '['; end receives the index after
+    // ']'. Returns nullopt when the class is not closed (the '[' is then an ordinary character).
+    std::optional<bool> inClass(qsizetype p, QChar c, qsizetype* end) const {
+        qsizetype k = p + 1;
+        bool negate = false;
+        if (k < pattern.size() && pattern[k] == u'^') {
+            negate = true;
+            ++k;
+        }
+        bool found = false;
+        const QChar fc = fold(c);
+        bool first = true;
+        while (k < pattern.size() && (pattern[k] != u']' || first)) {
+            first = false;
+            QChar lo = pattern[k];
+            if (k + 2 < pattern.size() && pattern[k + 1] == u'-' && pattern[k + 2] != u']') {
+                const QChar hi = pattern[k + 2];
+                if ((c >= lo && c <= hi) || (fc >= fold(lo) && fc <= fold(hi)))
+                    found = true;
+                k += 3;
+            } else {
+                if (fold(lo) == fc)
+                    found = true;
+                ++k;
+            }
+        }
+        if (k >= pattern.size())
+            return std::nullopt;
+        *end = k + 1;
+        return found != negate;
+    }
+
+    bool match(qsizetype v, qsizetype p) const {
+        while (p < pattern.size()) {
+            const QChar pc = pattern[p];
+            if (!escape.isNull() && pc == escape && p + 1 < pattern.size()) {
+                if (v >= value.size() || fold(value[v]) != fold(pattern[p + 1]))
+                    return false;
+                ++v;
+                p += 2;
+                continue;
+            }
+            if (pc == u'%') {
+                while (p < pattern.size() && pattern[p] == u'%')
+                    ++p;
+                if (p == pattern.size())
+                    return true;
+                for (qsizetype k = v; k <= value.size(); ++k) {
+                    if (match(k, p))
+                        return true;
+                }
+                return false;
+            }
+            if (v >= value.size())
+                return false;
+            if (pc == u'_') {
+                ++v;
+                ++p;
+                continue;
+            }
+            if (pc == u'[') {
+                qsizetype end = 0;
+                if (const std::optional<bool> in = inClass(p, value[v], &end)) {
+                    if (!*in)
+                        return false;
+                    ++v;
+                    p = end;
+                    continue;
+                }
+            }
+            if (fold(value[v]) != fold(pc))
+                return false;
+            ++v;
+            ++p;
+        }
+        // Trailing blanks of the value do not count.
+        while (v < value.size() && value[v] == u' ')
+            ++v;
+        return v == value.size();
+    }
+};
+
+bool isAscii(const char* s, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (static_cast<unsigned char>(s[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+// The ASCII form of the matcher, on bytes: the listings compare every database name with a
+// pattern per account, and most names are plain ASCII.
+bool asciiMatch(const char* v, const char* vEnd, const char* p, const char* pEnd) {
+    while (p < pEnd) {
+        const char pc = *p;
+        if (pc == '%') {
+            while (p < pEnd && *p == '%')
+                ++p;
+            if (p == pEnd)
+                return true;
+            for (const char* k = v; k <= vEnd; ++k) {
+                if (asciiMatch(k, vEnd, p, pEnd))
+                    return true;
+            }
+            return false;
+        }
+        if (v >= vEnd)
+            return false;
+        if (pc == '_') {
+            ++v;
+            ++p;
+            continue;
+        }
+        if (pc == '[') {
+            const char* k = p + 1;
+            bool negate = false;
+            if (k < pEnd && *k == '^') {
+                negate = true;
+                ++k;
+            }
+            const char c = lowerAscii(*v);
+            bool found = false;
+            bool first = true;
+            while (k < pEnd && (*k != ']' || first)) {
+                first = false;
+                const char lo = lowerAscii(*k);
+                if (k + 2 < pEnd && k[1] == '-' && k[2] != ']') {
+                    if (c >= lo && c <= lowerAscii(k[2]))
+                        found = true;
+                    k += 3;
+                } else {
+                    if (c == lo)
+                        found = true;
+                    ++k;
+                }
+            }
+            if (k < pEnd) {
+                if (found == negate)
+                    return false;
+                ++v;
+                p = k + 1;
+                continue;
+            }
+        }
+        if (lowerAscii(*v) != lowerAscii(pc))
+            return false;
+        ++v;
+        ++p;
+    }
+    while (v < vEnd && *v == ' ')
+        ++v;
+    return v == vEnd;
+}
+
+QString swapFirstFullJoin(const QString& sql) {
+    static const QRegularExpression pattern(
+        // Groups: FROM, first table, "full [outer] join", second table, ON.
+        QStringLiteral(
+            R"((\bfrom\s+)("[^"]*"\."[^"]*"(?:\s+as\s+\w+|\s+(?!full\b)\w+)?)(\s+full\s+)"
+            R"((?:outer\s+)?join\s+)("[^"]*"\."[^"]*"(?:\s+as\s+\w+|\s+(?!on\b)\w+)?)(\s+on\b))"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(sql);
+    if (!m.hasMatch())
+        return sql;
+    QString out = sql;
+    out.replace(m.capturedStart(), m.capturedLength(),
+                m.captured(1) + m.captured(4) + m.captured(3) + m.captured(2) + m.captured(5));
+    return out;
+}
+
+} // namespace
+
+QList<Token> tokenize(const QString& sql) {
+    QList<Token> tokens;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    auto add = [&](TokenKind kind, qsizetype from, qsizetype to) {
+        tokens.append(Token{kind, sql.mid(from, to - from)});
+    };
+    while (i < n) {
+        const QChar c = sql[i];
+        const qsizetype start = i;
+        if (c.isSpace()) {
+            while (i < n && sql[i].isSpace())
+                ++i;
+            add(TokenKind::Space, start, i);
+        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            while (i < n && sql[i] != u'\n')
+                ++i;
+            add(TokenKind::Comment, start, i);
+        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
+            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+            add(TokenKind::Comment, start, i);
+        } else if (c == u'\'' || ((c == u'N' || c == u'n') && i + 1 < n && sql[i + 1] == u'\'')) {
+            const qsizetype open = c == u'\'' ? i : i + 1;
+            i = open + 1;
+            while (i < n) {
+                if (sql[i] == u'\'') {
+                    if (i + 1 < n && sql[i + 1] == u'\'') {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            add(TokenKind::String, open, i);
+        } else if (c == u'[' || c == u'"') {
+            const QChar close = c == u'[' ? QChar(u']') : QChar(u'"');
+            ++i;
+            while (i < n) {
+                if (sql[i] == close) {
+                    if (i + 1 < n && sql[i + 1] == close) {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            add(TokenKind::QuotedName, start, i);
+        } else if (c == u'@') {
+            ++i;
+            while (i < n && (sql[i] == u'@' || isWordPart(sql[i])))
+                ++i;
+            add(TokenKind::Variable, start, i);
+        } else if (c.isDigit()) {
+            while (i < n && (sql[i].isDigit() || sql[i] == u'.'))
+                ++i;
+            add(TokenKind::Number, start, i);
+        } else if (isWordStart(c)) {
+            while (i < n && isWordPart(sql[i]))
+                ++i;
+            add(TokenKind::Word, start, i);
+        } else {
+            ++i;
+            if (i < n) {
+                const QString two = sql.mid(start, 2);
+                if (two == QLatin1String("<>") || two == QLatin1String("!=") ||
+                    two == QLatin1String(">=") || two == QLatin1String("<="))
+                    ++i;
+            }
+            add(TokenKind::Symbol, start, i);
+        }
+    }
+    return tokens;
+}
+
+QStringList splitStatements(const QString& batch) {
+    QStringList statements;
+    QString current;
+    for (const Token& t : tokenize(batch)) {
+        if (t.kind == TokenKind::Symbol && t.text == QLatin1String(";")) {
+            if (!current.trimmed().isEmpty())
+                statements << current.trimmed();
+            current.clear();
+        } else if (t.kind == TokenKind::Comment) {
+            current += u' ';
+        } else {
+            current += t.text;
+        }
+    }
+    if (!current.trimmed().isEmpty())
+        statements << current.trimmed();
+    return statements;
+}
+
+QStringList leadingWords(const QString& statement, int count) {
+    QStringList words;
+    for (const Token& t : tokenize(statement)) {
+        if (words.size() >= count)
+            break;
+        if (t.kind == TokenKind::Space || t.kind == TokenKind::Comment)
+            continue;
+        words << t.text.toUpper();
+    }
+    return words;
+}
+
+QString unquoteName(const Token& token) {
+    if (token.kind != TokenKind::QuotedName || token.text.size() < 2)
+        return token.text;
+    const QChar close = token.text.front() == u'[' ? QChar(u']') : QChar(u'"');
+    QString inner = token.text.mid(1, token.text.size() - 2);
+    inner.replace(QString(2, close), QString(close));
+    return inner;
+}
+
+Translation translate(const QString& statement, const TableResolver& resolve) {
+    const QList<Token> tokens = tokenize(statement);
+    Translation result;
+    QString& out = result.sql;
+    bool expectTable = false;
+
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        switch (t.kind) {
+        case TokenKind::Space:
+        case TokenKind::Comment:
+            out += u' ';
+            continue;
+        case TokenKind::String:
+            out += t.text;
+            expectTable = false;
+            continue;
+        case TokenKind::Number:
+            out += t.text;
+            expectTable = false;
+            continue;
+        case TokenKind::Variable: {
+            const QString expression = variableExpression(t.text.toUpper());
+            if (expression.isEmpty()) {
+                result.syntaxNear = t.text;
+                return result;
+            }
+            out += expression;
+            continue;
+        }
+        case TokenKind::Symbol:
+            if (t.text == QLatin1String("+")) {
+                const qsizetype before = previousSignificant(tokens, i);
+                const qsizetype after = nextSignificant(tokens, i);
+                const bool numbers = before >= 0 && after >= 0 &&
+                                     tokens[before].kind == TokenKind::Number &&
+                                     tokens[after].kind == TokenKind::Number;
+                out += numbers ? QStringLiteral("+") : QStringLiteral("||");
+            } else {
+                out += t.text;
+            }
+            expectTable = false;
+            continue;
+        case TokenKind::Word:
+        case TokenKind::QuotedName:
+            break;
+        }
+
+        // A name, possibly dotted: db..object, db.owner.object, owner.object, alias.column.
+        QStringList parts{unquoteName(t)};
+        qsizetype last = i;
+        for (;;) {
+            const qsizetype dot = nextSignificant(tokens, last);
+            if (!isSymbol(tokens, dot, u"."))
+                break;
+            qsizetype after = nextSignificant(tokens, dot);
+            if (isSymbol(tokens, after, u".")) {
+                parts << QString();
+                after = nextSignificant(tokens, after);
+            }
+            if (!isName(tokens, after))
+                break;
+            parts << unquoteName(tokens[after]);
+            last = after;
+        }
+
+        if (expectTable && parts.size() <= 3) {
+            const QString object = parts.last();
+            const QString owner = parts.size() >= 2 ? parts[parts.size() - 2] : QString();
+            const QString database = parts.size() == 3 ? parts.first() : QString();
+            const std::optional<TableTarget> target = resolve(database, owner, object);
+            if (!target) {
+                QString written;
+                for (qsizetype k = i; k <= last; ++k) {
+                    if (tokens[k].kind != TokenKind::Space && tokens[k].kind != TokenKind::Comment)
+                        written += tokens[k].text;
+                }
+                result.invalidObject = written;
+                return result;
+            }
+            out += quoted(target->schema) + u'.' + quoted(target->table);
+            i = last;
+            expectTable = false;
+            continue;
+        }
+        expectTable = false;
+
+        if (parts.size() == 1 && t.kind == TokenKind::Word) {
+            const QString upper = t.text.toUpper();
+            if (upper == QLatin1String("FROM") || upper == QLatin1String("JOIN") ||
+                upper == QLatin1String("UPDATE") || upper == QLatin1String("INTO")) {
+                out += t.text;
+                expectTable = true;
+                continue;
+            }
+            if (upper == QLatin1String("DELETE")) {
+                out += t.text;
+                const qsizetype next = nextSignificant(tokens, i);
+                if (next < 0 || tokens[next].text.toUpper() != QLatin1String("FROM")) {
+                    out += QStringLiteral(" FROM");
+                    expectTable = true;
+                }
+                continue;
+            }
+            if (isSymbol(tokens, nextSignificant(tokens, i), u"(")) {
+                const QString renamed = engineFunction(upper);
+                out += renamed.isEmpty() ? t.text : renamed;
+                continue;
+            }
+            out += t.text;
+            continue;
+        }
+
+        // A dotted name in an expression: alias.column. Names are passed quoted so that words
+        // the engine reserves can still name columns.
+        for (qsizetype k = 0; k < parts.size(); ++k) {
+            if (k > 0)
+                out += u'.';
+            out += quoted(parts[k]);
+        }
+        i = last;
+    }
+    result.sql = swapFirstFullJoin(result.sql);
+    return result;
+}
+
+bool likeMatch(QStringView value, QStringView pattern, QChar escape) {
+    const Matcher<QStringView> m{value, pattern, escape};
+    return m.match(0, 0);
+}
+
+bool likeMatchUtf8(const char* value, int valueLength, const char* pattern, int patternLength) {
+    if (isAscii(value, valueLength) && isAscii(pattern, patternLength))
+        return asciiMatch(value, value + valueLength, pattern, pattern + patternLength);
+    const QString v = QString::fromUtf8(value, valueLength);
+    const QString p = QString::fromUtf8(pattern, patternLength);
+    return likeMatch(v, p);
+}
+
+int compareText(const char* a, int aLength, const char* b, int bLength) {
+    while (aLength > 0 && a[aLength - 1] == ' ')
+        --aLength;
+    while (bLength > 0 && b[bLength - 1] == ' ')
+        --bLength;
+    if (isAscii(a, aLength) && isAscii(b, bLength)) {
+        const int n = std::min(aLength, bLength);
+        for (int i = 0; i < n; ++i) {
+            const char ca = lowerAscii(a[i]);
+            const char cb = lowerAscii(b[i]);
+            if (ca != cb)
+                return ca < cb ? -1 : 1;
+        }
+        return aLength == bLength ? 0 : (aLength < bLength ? -1 : 1);
+    }
+    return QString::compare(QString::fromUtf8(a, aLength), QString::fromUtf8(b, bLength),
+                            Qt::CaseInsensitive);
+}
+
+} // namespace quenlor::sim::sql
