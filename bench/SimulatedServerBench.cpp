@@ -1,0 +1,210 @@
+// The program against the large simulated server (999 account sets of ten years each: 10,000
+// databases), through the real ODBC driver and TCP: start-up to a filled grid, a listing
+// refresh, and a run of 100 deletions. Each result carries the server's share (time the
+// simulator spent answering) and the client's (everything else: the program, the driver, the
+// network). Run: build/<preset>/bench/quenlor_bench --benchmark_filter=Simulated
+#include "app/ProgramState.h"
+#include "app/ServerVersion.h"
+#include "app/Startup.h"
+#include "db/QueryHelpers.h"
+#include "deletion/DeletionRun.h"
+#include "deletion/ProgressSink.h"
+#include "mainwindow/MainListing.h"
+#include "platform/Services.h"
+#include "support/FakeAutomation.h"
+#include "support/FakeSystem.h"
+#include "support/MessageQueue.h"
+#include "support/SimulatedServer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+using namespace quenlor;
+
+class QuietProgress final : public ProgressSink {
+public:
+    void runStarted() override {}
+    void runEnded() override {}
+    void showProgress(int) override {}
+    void hideProgress() override {}
+    void setProgressValue(int) override {}
+    void setReport(const QString&) override {}
+    bool stopRequested() override { return false; }
+};
+
+// The program's state for one measurement, logged in to the server as the login dialog would.
+class Client {
+public:
+    explicit Client(test::SimulatedServer& server) : m_server(server) {
+        auto fresh = std::make_unique<ProgramState>();
+        fresh->connector = test::SimulatedServer::connector(0);
+        fresh->automation = std::make_unique<test::FakeAutomation>();
+        fresh->services = std::make_unique<NoServices>();
+        auto system = std::make_unique<test::FakeSystem>();
+        system->folder = m_folder.path();
+        fresh->system = std::move(system);
+        auto messages = std::make_unique<test::MessageQueue>();
+        m_messages = messages.get();
+        fresh->frmMsg = std::move(messages);
+        fresh->SqlServer = server.address();
+        fresh->SqlUser = server.user();
+        fresh->SqlPassword = server.password();
+        m_saved = installState(std::move(fresh));
+    }
+    ~Client() { installState(std::move(m_saved)); }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    // What Main does after the login, then what the main window does when it loads: the product
+    // and account lists and the first listing.
+    void startUp() {
+        ProgramState& s = state();
+        s.TempdbConn = OpenConn(QStringLiteral("Tempdb"));
+        s.MasterConn = OpenConn(QStringLiteral("master"));
+        s.ServerVersionText =
+            GetServerVersionText(s.ErrorText, s.MasterConn.get(), &s.ServerMajorVersion);
+        s.ProductType = DetectProductType();
+        s.ProductSubType = DetectProductSubType();
+        s.SystemDbName = GetSystemDbName(s.ProductType);
+        s.SystemConn = OpenConn(s.SystemDbName);
+        refresh();
+    }
+
+    void refresh() {
+        const QString product = listing.productEntries().value(0);
+        QStringList accounts;
+        listing.accountEntries(MainListing::accountQuery(product), accounts);
+        listing.LoadDB(product, accounts.value(0));
+    }
+
+    MainListing listing;
+    test::MessageQueue* messages() { return m_messages; }
+
+private:
+    test::SimulatedServer& m_server;
+    QTemporaryDir m_folder;
+    test::MessageQueue* m_messages = nullptr;
+    std::unique_ptr<ProgramState> m_saved;
+};
+
+// Wall time and server time of one measured step.
+class Split {
+public:
+    explicit Split(test::SimulatedServer& server)
+        : m_server(server), m_serverBefore(server.engine().busyTime()) {
+        m_wall.start();
+    }
+    void stop(benchmark::State& state) {
+        const double wall = double(m_wall.nsecsElapsed()) / 1e6;
+        const double server =
+            std::chrono::duration<double, std::milli>(m_server.engine().busyTime() - m_serverBefore)
+                .count();
+        state.SetIterationTime(wall / 1000.0);
+        m_wallTotal += wall;
+        m_serverTotal += server;
+    }
+    static void report(benchmark::State& state, double wall, double server) {
+        state.counters["server_ms"] =
+            benchmark::Counter(server, benchmark::Counter::kAvgIterations);
+        state.counters["client_ms"] =
+            benchmark::Counter(wall - server, benchmark::Counter::kAvgIterations);
+    }
+    double wallTotal() const { return m_wallTotal; }
+    double serverTotal() const { return m_serverTotal; }
+
+private:
+    test::SimulatedServer& m_server;
+    std::chrono::nanoseconds m_serverBefore;
+    QElapsedTimer m_wall;
+    double m_wallTotal = 0;
+    double m_serverTotal = 0;
+};
+
+test::SimulatedServer& largeServer() {
+    static test::SimulatedServer server(QStringLiteral("large"));
+    return server;
+}
+
+void BM_SimulatedStartupToFilledGrid(benchmark::State& state) {
+    test::SimulatedServer& server = largeServer();
+    double wall = 0, serverMs = 0;
+    for (auto _ : state) {
+        Client client(server);
+        Split split(server);
+        client.startUp();
+        split.stop(state);
+        wall += split.wallTotal();
+        serverMs += split.serverTotal();
+        // One row per account set.
+        if (client.listing.grid().rowCount() != 999)
+            state.SkipWithError("the grid does not list the 999 account sets");
+    }
+    Split::report(state, wall, serverMs);
+}
+BENCHMARK(BM_SimulatedStartupToFilledGrid)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+
+void BM_SimulatedListingRefresh(benchmark::State& state) {
+    test::SimulatedServer& server = largeServer();
+    Client client(server);
+    client.startUp();
+    double wall = 0, serverMs = 0;
+    for (auto _ : state) {
+        Split split(server);
+        client.refresh();
+        split.stop(state);
+        wall += split.wallTotal();
+        serverMs += split.serverTotal();
+    }
+    Split::report(state, wall, serverMs);
+}
+BENCHMARK(BM_SimulatedListingRefresh)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+
+// 100 account sets ticked with "delete databases": for each, its catalogue rows in one
+// transaction and its ten databases dropped, then the grid reloaded once.
+void BM_SimulatedRunOf100Deletions(benchmark::State& state) {
+    double wall = 0, serverMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        test::SimulatedServer server(QStringLiteral("large"));
+        Client client(server);
+        client.startUp();
+        for (int row = 1; row <= 100; ++row)
+            client.listing.toggleTick(row, 0);
+        client.messages()->answers = {MsgResult::Yes};
+        QuietProgress progress;
+        DeletionRun run(client.listing, progress, [&] { client.refresh(); });
+        state.ResumeTiming();
+
+        Split split(server);
+        run.cmdConfirm_Click(QStringLiteral("全部"), true);
+        split.stop(state);
+        wall += split.wallTotal();
+        serverMs += split.serverTotal();
+
+        state.PauseTiming();
+        const int left = server.engine().databaseNames().size();
+        if (left != 10005 - 1000)
+            state.SkipWithError("the run did not drop exactly 1,000 databases");
+        state.ResumeTiming();
+    }
+    Split::report(state, wall, serverMs);
+}
+BENCHMARK(BM_SimulatedRunOf100Deletions)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
+
+} // namespace
