@@ -40,6 +40,7 @@ const MessageText kMessages[] = {
     {226, 16, u"ALTER DATABASE statement not allowed within multi-statement transaction.", u"不允许在多语句事务内使用 ALTER DATABASE 语句。"},
     {547, 16, u"The %1 statement conflicted with a REFERENCE constraint. The conflict occurred in database \"%2\".", u"%1 语句与 REFERENCE 约束冲突。该冲突发生于数据库 \"%2\"。"},
     {574, 16, u"DROP DATABASE statement cannot be used inside a user transaction.", u"在用户事务内不能使用 DROP DATABASE 语句。"},
+    {924, 14, u"Database '%1' is already open and can only have one user at a time.", u"数据库 '%1' 已打开，并且一次只能有一个用户。"},
     {911, 16, u"Database '%1' does not exist. Make sure that the name is entered correctly.", u"数据库 '%1' 不存在。请确保正确地输入了该名称。"},
     {942, 14, u"Database '%1' cannot be opened because it is offline.", u"数据库 '%1' 无法打开，因为它处于脱机状态。"},
     {2627, 14, u"Violation of a PRIMARY KEY or UNIQUE constraint. Cannot insert duplicate key in object '%1'.", u"违反了 PRIMARY KEY 或 UNIQUE 约束。不能在对象 '%1' 中插入重复键。"},
@@ -47,6 +48,8 @@ const MessageText kMessages[] = {
     {3701, 11, u"Cannot drop the database '%1', because it does not exist or you do not have permission.", u"无法对 数据库'%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {3702, 16, u"Cannot drop database \"%1\" because it is currently in use.", u"无法删除数据库 \"%1\"，因为该数据库当前正在使用。"},
     {3708, 16, u"Cannot drop the database '%1' because it is a system database.", u"无法删除 数据库 '%1'，因为它是系统 数据库。"},
+    {3902, 16, u"The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.", u"COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"},
+    {3903, 16, u"The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.", u"ROLLBACK TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"},
     {3906, 16, u"Failed to update database \"%1\" because the database is read-only.", u"无法更新数据库 \"%1\"，因为数据库是只读的。"},
     {4060, 11, u"Cannot open database \"%1\" requested by the login. The login failed.", u"无法打开登录所请求的数据库 \"%1\"。登录失败。"},
     {5011, 14, u"User does not have permission to alter database '%1', the database does not exist, or the database is not in a state that allows access checks.", u"用户没有更改数据库 '%1' 的权限，该数据库不存在，或数据库未处于允许访问检查的状态。"},
@@ -717,6 +720,11 @@ const DatabaseState* Engine::find(const QString& name) const {
     return const_cast<Engine*>(this)->find(name);
 }
 
+bool Engine::singleUserTaken(const DatabaseState& db, int sessionId) const {
+    return db.flags.contains(QStringLiteral("IsSingleUser")) &&
+           db.otherUsers + sessionsIn(db.name, sessionId) > 0;
+}
+
 int Engine::sessionsIn(const QString& name, int exceptSession) const {
     int count = 0;
     for (auto it = m_sessionDatabase.begin(); it != m_sessionDatabase.end(); ++it) {
@@ -817,6 +825,8 @@ std::optional<Message> Engine::login(Session& session) {
     const DatabaseState* db = find(session.database);
     if (!db || db->flags.contains(QStringLiteral("IsOffline")))
         return message(4060, session.database);
+    if (singleUserTaken(*db, session.id))
+        return message(924, db->name);
     session.database = db->name;
     m_sessionDatabase.insert(session.id, db->name);
     return std::nullopt;
@@ -894,8 +904,13 @@ Reply Engine::batch(const QString& sql, Session& session) {
         }
         if (reply.neverAnswer || reply.disconnect)
             break;
-        if (!faulted)
+        if (faulted)
+            continue;
+        try {
             run(statement, session, reply);
+        } catch (const std::exception& e) {
+            reply.results << message(50000, QString::fromUtf8(e.what()));
+        }
     }
     m_current = nullptr;
     m_busy += std::chrono::nanoseconds(timer.nsecsElapsed());
@@ -906,6 +921,14 @@ bool Engine::run(const QString& statement, Session& session, Reply& reply) {
     const QStringList words = sql::leadingWords(statement, 3);
     const QString first = words.value(0);
     const QString second = words.value(1);
+    // All sessions share one engine transaction: while one session holds it, another's change
+    // would be undone by its rollback, so changes from elsewhere are refused rather than lost.
+    if (m_transactionOwner != 0 && m_transactionOwner != session.id &&
+        first != QLatin1String("SELECT") && first != QLatin1String("USE") &&
+        first != QLatin1String("SET")) {
+        reply.results << message(50001, QString::number(m_transactionOwner));
+        return false;
+    }
     if (first == QLatin1String("SELECT") || first == QLatin1String("INSERT") ||
         first == QLatin1String("UPDATE") || first == QLatin1String("DELETE")) {
         query(statement, first, session, reply);
@@ -960,6 +983,10 @@ bool Engine::run(const QString& statement, Session& session, Reply& reply) {
 }
 
 void Engine::transactionStatement(TransactionRequest request, Session& session, Reply& reply) {
+    if (request != TransactionRequest::Begin && m_transactionOwner != session.id) {
+        reply.results << message(request == TransactionRequest::Commit ? 3902 : 3903);
+        return;
+    }
     std::optional<Message> failed =
         request == TransactionRequest::Begin
             ? beginTransaction(session)
@@ -1065,7 +1092,7 @@ void Engine::query(const QString& statement, const QString& verb, Session& sessi
                 row << qint64(sqlite3_column_int64(s.handle, c));
                 break;
             case SQLITE_FLOAT:
-                row << QString::number(sqlite3_column_double(s.handle, c));
+                row << QString::number(sqlite3_column_double(s.handle, c), 'g', 15);
                 break;
             default:
                 row << QString::fromUtf8(
@@ -1173,6 +1200,10 @@ void Engine::use(const QString& statement, Session& session, Reply& reply) {
         reply.results << message(942, db->name);
         return;
     }
+    if (singleUserTaken(*db, session.id)) {
+        reply.results << message(924, db->name);
+        return;
+    }
     session.database = db->name;
     m_sessionDatabase.insert(session.id, db->name);
 }
@@ -1180,8 +1211,9 @@ void Engine::use(const QString& statement, Session& session, Reply& reply) {
 bool Engine::switchSingleUser(const QString& name, bool on, bool rollbackOthers, Session& session,
                               Reply& reply, bool legacy) {
     DatabaseState* db = find(name);
-    if (!db) {
-        reply.results << message(5011, name) << message(5069);
+    // An offline database takes no option changes; only a drop or bringing it online.
+    if (!db || db->flags.contains(QStringLiteral("IsOffline"))) {
+        reply.results << message(5011, db ? db->name : name) << message(5069);
         return false;
     }
     if (session.inTransaction || m_transactionOwner == session.id) {

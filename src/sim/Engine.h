@@ -102,6 +102,8 @@ private:
     DatabaseState* find(const QString& name);
     const DatabaseState* find(const QString& name) const;
     int sessionsIn(const QString& name, int exceptSession) const;
+    // A single-user database someone else is already in.
+    bool singleUserTaken(const DatabaseState& db, int sessionId) const;
 
 public:
     // Message texts in the server's language, by number.

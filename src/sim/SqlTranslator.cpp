@@ -403,6 +403,12 @@ Translation translate(const QString& statement, const TableResolver& resolve) {
     Translation result;
     QString& out = result.sql;
     bool expectTable = false;
+    int depth = 0;             // of parentheses
+    QList<int> fromLists;      // depths at which a FROM list is open
+    QList<int> collateClosing; // depths whose closing parenthesis ends a text function's call
+    // Texts the statement makes (literals, LEFT, RIGHT, ISNULL) compare as the server's columns
+    // do, whichever side of a comparison they stand on.
+    const QString collate = QStringLiteral(" COLLATE tsql");
 
     for (qsizetype i = 0; i < tokens.size(); ++i) {
         const Token& t = tokens[i];
@@ -412,7 +418,7 @@ Translation translate(const QString& statement, const TableResolver& resolve) {
             out += u' ';
             continue;
         case TokenKind::String:
-            out += t.text;
+            out += t.text + collate;
             expectTable = false;
             continue;
         case TokenKind::Number:
@@ -436,10 +442,27 @@ Translation translate(const QString& statement, const TableResolver& resolve) {
                                      tokens[before].kind == TokenKind::Number &&
                                      tokens[after].kind == TokenKind::Number;
                 out += numbers ? QStringLiteral("+") : QStringLiteral("||");
+                expectTable = false;
+            } else if (t.text == QLatin1String("(")) {
+                out += t.text;
+                ++depth;
+                expectTable = false;
+            } else if (t.text == QLatin1String(")")) {
+                out += t.text;
+                --depth;
+                while (!fromLists.isEmpty() && fromLists.last() > depth)
+                    fromLists.removeLast();
+                if (!collateClosing.isEmpty() && collateClosing.last() == depth) {
+                    collateClosing.removeLast();
+                    out += collate;
+                }
+                expectTable = false;
             } else {
                 out += t.text;
+                // The next table of a FROM list: "from a, b".
+                expectTable = t.text == QLatin1String(",") && !fromLists.isEmpty() &&
+                              fromLists.last() == depth;
             }
-            expectTable = false;
             continue;
         case TokenKind::Word:
         case TokenKind::QuotedName:
@@ -487,10 +510,18 @@ Translation translate(const QString& statement, const TableResolver& resolve) {
 
         if (parts.size() == 1 && t.kind == TokenKind::Word) {
             const QString upper = t.text.toUpper();
+            static const QStringList listEnds = {QStringLiteral("WHERE"), QStringLiteral("GROUP"),
+                                                 QStringLiteral("ORDER"), QStringLiteral("ON"),
+                                                 QStringLiteral("UNION"), QStringLiteral("HAVING"),
+                                                 QStringLiteral("SET"),   QStringLiteral("JOIN")};
+            if (!fromLists.isEmpty() && fromLists.last() == depth && listEnds.contains(upper))
+                fromLists.removeLast();
             if (upper == QLatin1String("FROM") || upper == QLatin1String("JOIN") ||
                 upper == QLatin1String("UPDATE") || upper == QLatin1String("INTO")) {
                 out += t.text;
                 expectTable = true;
+                if (upper == QLatin1String("FROM"))
+                    fromLists << depth;
                 continue;
             }
             if (upper == QLatin1String("DELETE")) {
@@ -505,6 +536,9 @@ Translation translate(const QString& statement, const TableResolver& resolve) {
             if (isSymbol(tokens, nextSignificant(tokens, i), u"(")) {
                 const QString renamed = engineFunction(upper);
                 out += renamed.isEmpty() ? t.text : renamed;
+                if (upper == QLatin1String("LEFT") || upper == QLatin1String("RIGHT") ||
+                    upper == QLatin1String("ISNULL"))
+                    collateClosing << depth;
                 continue;
             }
             out += t.text;

@@ -3,6 +3,7 @@
 
 #include "sim/TdsServer.h"
 #include "platform/odbc/OdbcConnector.h"
+#include "support/QtPrinters.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
