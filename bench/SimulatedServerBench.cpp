@@ -198,6 +198,8 @@ void BM_SimulatedRunOf100Deletions(benchmark::State& state) {
         const int left = server.engine().databaseNames().size();
         if (left != 10005 - 1000)
             state.SkipWithError("the run did not drop exactly 1,000 databases");
+        if (client.listing.grid().rowCount() != 899)
+            state.SkipWithError("the grid was not reloaded after the run");
         state.ResumeTiming();
     }
     Split::report(state, wall, serverMs);
