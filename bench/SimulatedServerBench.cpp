@@ -188,9 +188,11 @@ void BM_SimulatedRunOf100Deletions(benchmark::State& state) {
         DeletionRun run(client.listing, progress, [&] { client.refresh(); });
         state.ResumeTiming();
 
+        const int statementsBefore = server.engine().statementCount();
         Split split(server);
         run.cmdConfirm_Click(QStringLiteral("全部"), true);
         split.stop(state);
+        state.counters["statements"] = server.engine().statementCount() - statementsBefore;
         wall += split.wallTotal();
         serverMs += split.serverTotal();
 
