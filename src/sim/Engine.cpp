@@ -285,6 +285,24 @@ struct Statement {
 Engine::Engine(const Scenario& scenario, const QString& dataFolder) : m_server(scenario.server) {
     m_major = m_server.productVersion.section(u'.', 0, 0).toInt();
     m_english = !m_server.language.startsWith(QLatin1String("zh"));
+    try {
+        load(scenario, dataFolder);
+    } catch (...) {
+        // No destructor runs for an object whose constructor failed.
+        release();
+        throw;
+    }
+}
+
+void Engine::release() {
+    for (sqlite3_stmt* s : std::as_const(m_insertStatements))
+        sqlite3_finalize(s);
+    m_insertStatements.clear();
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+void Engine::load(const Scenario& scenario, const QString& dataFolder) {
     open();
 
     for (const QString& name : systemDatabases()) {
@@ -328,9 +346,7 @@ Engine::Engine(const Scenario& scenario, const QString& dataFolder) : m_server(s
 }
 
 Engine::~Engine() {
-    for (sqlite3_stmt* s : std::as_const(m_insertStatements))
-        sqlite3_finalize(s);
-    sqlite3_close(m_db);
+    release();
 }
 
 void Engine::open() {

@@ -79,6 +79,8 @@ public:
 private:
     struct Context;
 
+    void load(const Scenario& scenario, const QString& dataFolder);
+    void release();
     void open();
     void addDatabase(const DatabaseDef& def, const QString& dataFolder);
     void createCatalogue(const QString& schema, const SchemaDef& def);
