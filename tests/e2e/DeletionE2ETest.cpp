@@ -270,6 +270,27 @@ TEST_F(DeletionE2E, PlainDatabasesGoWithTheirFilesAndNothingElse) {
     EXPECT_FALSE(shownColumn(0).contains("HRDB"));
 }
 
+// An offline database refuses the single-user switch, yet the drop goes through; the server
+// leaves an offline database's files on disk, so they and their folder stay.
+TEST_F(DeletionE2E, OfflineDatabaseIsDroppedButItsFilesStay) {
+    start("realistic");
+    show("SQL");
+    tick(0, "OA_Archive");
+    const QStringList files = filesOf("OA_Archive");
+    ASSERT_EQ(files.size(), 2);
+
+    EXPECT_EQ(confirm(), (Told{{1, kDone}}));
+
+    EXPECT_FALSE(exists("OA_Archive"));
+    for (const QString& file : files)
+        EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
+    const QStringList sent = batches();
+    EXPECT_TRUE(sent.contains(
+        "--password \r\nalter database [OA_Archive] set single_user with rollback immediate "));
+    EXPECT_TRUE(sent.contains("drop database [OA_Archive]"));
+    EXPECT_FALSE(shownColumn(0).contains("OA_Archive"));
+}
+
 // --- SQL Server 2000 ---
 
 TEST_F(DeletionE2E, Sql2000AccountSetSwitchesEachDatabaseThroughSpDboption) {
