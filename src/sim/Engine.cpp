@@ -882,12 +882,17 @@ std::optional<Message> Engine::endTransaction(bool commit, Session& session) {
 std::optional<Message> Engine::transaction(TransactionRequest request, bool beginsNew,
                                            Session& session) {
     std::lock_guard lock(m_mutex);
-    if (request == TransactionRequest::Begin)
-        return beginTransaction(session);
-    if (std::optional<Message> failed =
-            endTransaction(request == TransactionRequest::Commit, session))
-        return failed;
-    return beginsNew ? beginTransaction(session) : std::nullopt;
+    // Nothing may escape into the network thread's event loop.
+    try {
+        if (request == TransactionRequest::Begin)
+            return beginTransaction(session);
+        if (std::optional<Message> failed =
+                endTransaction(request == TransactionRequest::Commit, session))
+            return failed;
+        return beginsNew ? beginTransaction(session) : std::nullopt;
+    } catch (const std::exception& e) {
+        return message(50000, QString::fromUtf8(e.what()));
+    }
 }
 
 // ---- batches ----
