@@ -4,9 +4,7 @@
 // simulator spent answering) and the client's (everything else: the program, the driver, the
 // network). Run: build/<preset>/bench/quenlor_bench --benchmark_filter=Simulated
 #include "app/ProgramState.h"
-#include "app/ServerVersion.h"
 #include "app/Startup.h"
-#include "db/QueryHelpers.h"
 #include "deletion/DeletionRun.h"
 #include "deletion/ProgressSink.h"
 #include "mainwindow/MainListing.h"
@@ -65,15 +63,7 @@ public:
     // What Main does after the login, then what the main window does when it loads: the product
     // and account lists and the first listing.
     void startUp() {
-        ProgramState& s = state();
-        s.TempdbConn = OpenConn(QStringLiteral("Tempdb"));
-        s.MasterConn = OpenConn(QStringLiteral("master"));
-        s.ServerVersionText =
-            GetServerVersionText(s.ErrorText, s.MasterConn.get(), &s.ServerMajorVersion);
-        s.ProductType = DetectProductType();
-        s.ProductSubType = DetectProductSubType();
-        s.SystemDbName = GetSystemDbName(s.ProductType);
-        s.SystemConn = OpenConn(s.SystemDbName);
+        OpenConnectionsAndDetect();
         refresh();
     }
 

@@ -61,6 +61,20 @@ QString GetSystemDbName(const QString& productType) {
     return QStringLiteral("master");
 }
 
+void OpenConnectionsAndDetect() {
+    ProgramState& s = state();
+    // None of these looks at the outcome of the one before: a connection that failed stays
+    // empty, ErrorText keeps its text, and the main window opens all the same.
+    s.TempdbConn = OpenConn(QStringLiteral("Tempdb"));
+    s.MasterConn = OpenConn(QStringLiteral("master"));
+    s.ServerVersionText =
+        GetServerVersionText(s.ErrorText, s.MasterConn.get(), &s.ServerMajorVersion);
+    s.ProductType = DetectProductType();
+    s.ProductSubType = DetectProductSubType();
+    s.SystemDbName = GetSystemDbName(s.ProductType);
+    s.SystemConn = OpenConn(s.SystemDbName);
+}
+
 void Main() {
     ProgramState& s = state();
     s.ErrorText.clear();
@@ -78,16 +92,7 @@ void Main() {
     }
 
     if (loggedIn) {
-        // None of these looks at the outcome of the one before: a connection that failed stays
-        // empty, ErrorText keeps its text, and the main window opens all the same.
-        s.TempdbConn = OpenConn(QStringLiteral("Tempdb"));
-        s.MasterConn = OpenConn(QStringLiteral("master"));
-        s.ServerVersionText =
-            GetServerVersionText(s.ErrorText, s.MasterConn.get(), &s.ServerMajorVersion);
-        s.ProductType = DetectProductType();
-        s.ProductSubType = DetectProductSubType();
-        s.SystemDbName = GetSystemDbName(s.ProductType);
-        s.SystemConn = OpenConn(s.SystemDbName);
+        OpenConnectionsAndDetect();
         if (s.windows)
             s.windows->showMainWindow();
         return;

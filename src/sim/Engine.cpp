@@ -71,23 +71,16 @@ const QStringList& systemDatabases() {
 
 // sysdatabases.status bits of the flags that have one.
 int statusBits(const QSet<QString>& flags) {
+    static const QList<QPair<QString, int>> bits = {
+        {QStringLiteral("IsOffline"), 512},     {QStringLiteral("IsSuspect"), 256},
+        {QStringLiteral("IsReadOnly"), 1024},   {QStringLiteral("IsDboOnly"), 2048},
+        {QStringLiteral("IsSingleUser"), 4096}, {QStringLiteral("IsInLoad"), 32},
+        {QStringLiteral("IsInRecovery"), 192},  {QStringLiteral("IsEmergencyMode"), 32768}};
     int status = 0;
-    if (flags.contains(QStringLiteral("IsOffline")))
-        status |= 512;
-    if (flags.contains(QStringLiteral("IsSuspect")))
-        status |= 256;
-    if (flags.contains(QStringLiteral("IsReadOnly")))
-        status |= 1024;
-    if (flags.contains(QStringLiteral("IsDboOnly")))
-        status |= 2048;
-    if (flags.contains(QStringLiteral("IsSingleUser")))
-        status |= 4096;
-    if (flags.contains(QStringLiteral("IsInLoad")))
-        status |= 32;
-    if (flags.contains(QStringLiteral("IsInRecovery")))
-        status |= 192;
-    if (flags.contains(QStringLiteral("IsEmergencyMode")))
-        status |= 32768;
+    for (const auto& [flag, bit] : bits) {
+        if (flags.contains(flag))
+            status |= bit;
+    }
     return status;
 }
 
