@@ -266,6 +266,31 @@ QString serverObjectName(const QString& engineName) {
            QStringLiteral("..") + engineName.mid(dot + 1);
 }
 
+// The current row of a statement: NULL, a 64-bit integer, a double or text.
+QList<QVariant> rowOf(sqlite3_stmt* statement) {
+    const int columns = sqlite3_column_count(statement);
+    QList<QVariant> row;
+    row.reserve(columns);
+    for (int c = 0; c < columns; ++c) {
+        switch (sqlite3_column_type(statement, c)) {
+        case SQLITE_NULL:
+            row << QVariant();
+            break;
+        case SQLITE_INTEGER:
+            row << qint64(sqlite3_column_int64(statement, c));
+            break;
+        case SQLITE_FLOAT:
+            row << sqlite3_column_double(statement, c);
+            break;
+        default:
+            row << QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(statement, c)),
+                sqlite3_column_bytes(statement, c));
+        }
+    }
+    return row;
+}
+
 struct Statement {
     sqlite3_stmt* handle = nullptr;
     ~Statement() { sqlite3_finalize(handle); }
@@ -646,27 +671,8 @@ QList<QVariantList> Engine::rows(const QString& engineSql) {
         throw std::runtime_error(sqliteError(m_db).toStdString() +
                                  " in: " + engineSql.toStdString());
     QList<QVariantList> result;
-    while (sqlite3_step(s.handle) == SQLITE_ROW) {
-        QVariantList row;
-        for (int c = 0; c < sqlite3_column_count(s.handle); ++c) {
-            switch (sqlite3_column_type(s.handle, c)) {
-            case SQLITE_NULL:
-                row << QVariant();
-                break;
-            case SQLITE_INTEGER:
-                row << qint64(sqlite3_column_int64(s.handle, c));
-                break;
-            case SQLITE_FLOAT:
-                row << sqlite3_column_double(s.handle, c);
-                break;
-            default:
-                row << QString::fromUtf8(
-                    reinterpret_cast<const char*>(sqlite3_column_text(s.handle, c)),
-                    sqlite3_column_bytes(s.handle, c));
-            }
-        }
-        result << row;
-    }
+    while (sqlite3_step(s.handle) == SQLITE_ROW)
+        result << rowOf(s.handle);
     return result;
 }
 
@@ -1095,24 +1101,11 @@ void Engine::query(const QString& statement, const QString& verb, Session& sessi
     QList<QList<QVariant>> rows;
     int rc = SQLITE_OK;
     while ((rc = sqlite3_step(s.handle)) == SQLITE_ROW) {
-        QList<QVariant> row;
-        row.reserve(columnCount);
-        for (int c = 0; c < columnCount; ++c) {
-            switch (sqlite3_column_type(s.handle, c)) {
-            case SQLITE_NULL:
-                row << QVariant();
-                break;
-            case SQLITE_INTEGER:
-                row << qint64(sqlite3_column_int64(s.handle, c));
-                break;
-            case SQLITE_FLOAT:
-                row << QString::number(sqlite3_column_double(s.handle, c), 'g', 15);
-                break;
-            default:
-                row << QString::fromUtf8(
-                    reinterpret_cast<const char*>(sqlite3_column_text(s.handle, c)),
-                    sqlite3_column_bytes(s.handle, c));
-            }
+        QList<QVariant> row = rowOf(s.handle);
+        // Every digit a REAL holds, never an exponent: 8800000.5, not 8.8e+06.
+        for (QVariant& v : row) {
+            if (v.typeId() == QMetaType::Double)
+                v = QString::number(v.toDouble(), 'g', 15);
         }
         rows << row;
     }
