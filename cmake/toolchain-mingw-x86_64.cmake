@@ -1,4 +1,5 @@
-# Cross-build of the Windows layer with MinGW-w64 (64-bit); tests run under Wine.
+# Cross-builds for 64-bit Windows with MinGW-w64 (posix threads): the Windows layer, the program
+# and the Qt it links against (scripts/build-qt-windows.sh). Its tests run under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -8,4 +9,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

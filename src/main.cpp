@@ -5,6 +5,9 @@
 #ifdef Q_OS_WIN
 #include "platform/WindowsPlatform.h"
 #endif
+#ifdef QUENLOR_SCRIPTED_OPERATOR
+#include "app/ScriptedOperator.h"
+#endif
 
 #include <QApplication>
 #include <QtGlobal>
@@ -50,8 +53,25 @@ int main(int argc, char** argv) {
     st.automation = quenlor::makeWindowsAutomation(st.system->programFolder());
 #endif
 
+#ifdef QUENLOR_SCRIPTED_OPERATOR
+    // The test copy of the program: an operator played from inside, see ScriptedOperator.
+    quenlor::ScriptedOperator::Script script;
+    if (!quenlor::ScriptedOperator::fromArguments(QApplication::arguments(), script)) {
+        std::fputs("usage: quenlor-scripted --operator-account=NNN --operator-log=FILE "
+                   "[--operator-screenshot=FILE]\n",
+                   stderr);
+        return 2;
+    }
+    quenlor::ScriptedOperator scripted(script);
+    scripted.start();
+#endif
+
     quenlor::Main();
-    const int exitCode = QApplication::exec();
+    int exitCode = QApplication::exec();
+#ifdef QUENLOR_SCRIPTED_OPERATOR
+    if (exitCode == 0)
+        exitCode = scripted.exitStatus();
+#endif
 
     // The windows must go while the application object still exists.
     quenlor::state().frmAbout.reset();

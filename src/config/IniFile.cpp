@@ -2,10 +2,10 @@
 
 #include "app/ProgramState.h"
 #include "login/SqlLoginDialog.h"
+#include "platform/Gbk.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 namespace quenlor {
 
@@ -19,8 +19,7 @@ constexpr int kProfileBufferSize = 255;
 short ansiCode(QChar c) {
     if (c.unicode() < 0x80)
         return static_cast<short>(c.unicode());
-    QStringEncoder gbk("GBK");
-    const QByteArray b = gbk.isValid() ? QByteArray(gbk.encode(QString(c))) : QByteArray();
+    const QByteArray b = encodeGbk(QString(c)).value_or(QByteArray());
     if (b.size() == 1)
         return static_cast<short>(static_cast<unsigned char>(b.at(0)));
     if (b.size() == 2)

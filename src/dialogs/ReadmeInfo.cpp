@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "config/IniFile.h"
 #include "dialogs/AboutBox.h"
+#include "platform/Gbk.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -72,8 +73,7 @@ QString decodeText(const QByteArray& bytes) {
     const QString text = utf8.decode(body);
     if (!utf8.hasError())
         return text;
-    QStringDecoder ansi("GBK");
-    return ansi.isValid() ? QString(ansi.decode(body)) : QString::fromLatin1(body);
+    return decodeGbk(body).value_or(QString::fromLatin1(body));
 }
 
 bool isWebAddress(const QString& address) {

@@ -1,16 +1,14 @@
 #include "platform/PortableProfile.h"
 
+#include "platform/Gbk.h"
+
 #include <QFile>
 #include <QStringConverter>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace quenlor {
 
 namespace {
-
-// The ANSI code page of the Windows systems the program is written for.
-constexpr const char* kAnsiCodec = "GBK";
 
 struct DecodedFile {
     QString text;
@@ -29,19 +27,15 @@ DecodedFile decodeFile(const QByteArray& bytes) {
         if (!utf8.hasError())
             return {s, true};
     }
-    QStringDecoder ansi(kAnsiCodec);
-    if (!ansi.isValid())
-        return {QString::fromLatin1(body), false};
-    return {ansi.decode(body), false};
+    // Otherwise the ANSI code page of the Windows systems the program is written for.
+    return {decodeGbk(body).value_or(QString::fromLatin1(body)), false};
 }
 
 qsizetype encodedLength(const QString& s, bool utf8) {
     if (utf8)
         return s.toUtf8().size();
-    QStringEncoder ansi(kAnsiCodec);
-    if (!ansi.isValid())
-        return s.size();
-    return QByteArray(ansi.encode(s)).size();
+    const std::optional<QByteArray> ansi = encodeGbk(s);
+    return ansi ? ansi->size() : s.size();
 }
 
 // The longest prefix that fits into maxBytes of the file's encoding, never cutting a character.
@@ -136,7 +130,8 @@ QString PortableProfile::readFromBytes(const QByteArray& fileBytes, const QStrin
     const DecodedFile file = decodeFile(fileBytes);
     QString value;
     if (!findValue(file.text, section, key, value))
-        return cutToBytes(trimTrailingSpaces(defaultValue), bufferSize - 1, file.utf8);
+        return file.utf8 ? cutToBytes(trimTrailingSpaces(defaultValue), bufferSize - 1, true)
+                         : PortableProfile::defaultValue(defaultValue, bufferSize);
     return cutToBytes(stripQuotes(value), bufferSize - 1, file.utf8);
 }
 
@@ -145,8 +140,12 @@ QString PortableProfile::readString(const QString& section, const QString& key,
                                     int bufferSize) {
     QFile f(filePath);
     if (filePath.isEmpty() || !f.open(QIODevice::ReadOnly))
-        return cutToBytes(trimTrailingSpaces(defaultValue), bufferSize - 1, false);
+        return PortableProfile::defaultValue(defaultValue, bufferSize);
     return readFromBytes(f.readAll(), section, key, defaultValue, bufferSize);
+}
+
+QString PortableProfile::defaultValue(const QString& value, int bufferSize) {
+    return cutToBytes(trimTrailingSpaces(value), bufferSize - 1, false);
 }
 
 } // namespace quenlor

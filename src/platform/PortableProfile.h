@@ -18,6 +18,10 @@ public:
     [[nodiscard]] static QString readFromBytes(const QByteArray& fileBytes, const QString& section,
                                                const QString& key, const QString& defaultValue,
                                                int bufferSize);
+
+    // The default as the profile call gives it back: trailing blanks dropped, cut to
+    // bufferSize - 1 bytes of ANSI text.
+    [[nodiscard]] static QString defaultValue(const QString& value, int bufferSize);
 };
 
 } // namespace quenlor

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QSet>
 #include <QSysInfo>
 
 #ifdef _WIN32
@@ -14,10 +16,30 @@
 
 namespace quenlor {
 
+namespace {
+
+// The lock files this process holds. QLockFile alone cannot tell them from a lock that an earlier
+// copy left behind when it was killed, if the system has since given that copy's process number
+// to this one (Wine hands out the same few numbers again and again).
+QSet<QString>& locksHeldHere() {
+    // Never destroyed: a system object in a static may release its lock after statics are gone.
+    static auto* held = new QSet<QString>;
+    return *held;
+}
+
+QString lockKey(const QString& path) {
+    return QFileInfo(path).absoluteFilePath();
+}
+
+} // namespace
+
 PortableSystem::PortableSystem(QString lockFilePath)
     : m_lockFilePath(lockFilePath.isEmpty() ? defaultLockFilePath() : std::move(lockFilePath)) {}
 
-PortableSystem::~PortableSystem() = default;
+PortableSystem::~PortableSystem() {
+    if (m_lock && m_lock->isLocked())
+        locksHeldHere().remove(lockKey(m_lockFilePath));
+}
 
 QString PortableSystem::defaultLockFilePath() {
     return QDir(QDir::tempPath()).filePath(QStringLiteral("Quenlor.lock"));
@@ -45,7 +67,24 @@ bool PortableSystem::acquireSingleInstance() {
     // Age never makes the lock stale: a copy may run for days. QLockFile still takes over a lock
     // whose owner process no longer exists, which is the copy that was killed.
     m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0);
+    if (!m_lock->tryLock(0) && !takeOverOwnStaleLock())
+        return false;
+    locksHeldHere().insert(lockKey(m_lockFilePath));
+    return true;
+}
+
+bool PortableSystem::takeOverOwnStaleLock() {
+    qint64 pid = 0;
+    QString hostName;
+    QString appName;
+    if (m_lock->error() != QLockFile::LockFailedError ||
+        !m_lock->getLockInfo(&pid, &hostName, &appName))
+        return false;
+    // A lock in this process's name that this process does not hold is a dead copy's.
+    if (pid != QCoreApplication::applicationPid() ||
+        locksHeldHere().contains(lockKey(m_lockFilePath)))
+        return false;
+    return m_lock->removeStaleLockFile() && m_lock->tryLock(0);
 }
 
 bool PortableSystem::openUrl(const QString& url) {

@@ -30,6 +30,8 @@ public:
     [[nodiscard]] static QString defaultLockFilePath();
 
 private:
+    bool takeOverOwnStaleLock();
+
     QString m_lockFilePath;
     std::unique_ptr<QLockFile> m_lock;
 };

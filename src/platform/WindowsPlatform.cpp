@@ -3,6 +3,7 @@
 #ifdef _WIN32
 
 #include "platform/HostAutomation.h"
+#include "platform/PortableProfile.h"
 #include "platform/win/WinPlatform.h"
 
 #include <QDir>
@@ -48,10 +49,16 @@ bool WindowsRegistry::keyExists(const QString& keyPath) {
 QString WindowsProfile::readString(const QString& section, const QString& key,
                                    const QString& defaultValue, const QString& filePath,
                                    int bufferSize) {
-    const std::string bytes =
-        win::profileStringA(win::wideToAnsi(wide(section)), win::wideToAnsi(wide(key)),
-                            win::wideToAnsi(wide(defaultValue)),
-                            win::wideToAnsi(wide(QDir::toNativeSeparators(filePath))), bufferSize);
+    const std::string sectionA = win::wideToAnsi(wide(section));
+    const std::string keyA = win::wideToAnsi(wide(key));
+    const std::string fileA = win::wideToAnsi(wide(QDir::toNativeSeparators(filePath)));
+    // The default is the program's own text and never goes through the ANSI code page, where a
+    // Windows whose code page is not Chinese would turn its Chinese into "?". A key is missing
+    // when the call gives back each of two different defaults.
+    const std::string bytes = win::profileStringA(sectionA, keyA, "0", fileA, bufferSize);
+    if (bytes == "0" && win::profileStringA(sectionA, keyA, "1", fileA, bufferSize) == "1")
+        return PortableProfile::defaultValue(defaultValue, bufferSize);
+
     const QByteArray raw = QByteArray::fromStdString(bytes);
     bool beyondAscii = false;
     for (char c : raw)

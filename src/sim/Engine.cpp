@@ -300,7 +300,8 @@ struct Statement {
 
 // ---- set-up ----
 
-Engine::Engine(const Scenario& scenario, const QString& dataFolder) : m_server(scenario.server) {
+Engine::Engine(const Scenario& scenario, const QString& dataFolder, ReportedPaths reportedPaths)
+    : m_server(scenario.server), m_reportedPaths(reportedPaths) {
     m_major = m_server.productVersion.section(u'.', 0, 0).toInt();
     m_english = !m_server.language.startsWith(QLatin1String("zh"));
     try {
@@ -445,7 +446,10 @@ void Engine::addDatabase(const DatabaseDef& def, const QString& dataFolder) {
                        "status, version) VALUES (?, ?, ?, ?, ?, ?, ?)",
                        -1, &s.handle, nullptr);
     const QByteArray name = db.name.toUtf8();
-    const QByteArray file = QDir::toNativeSeparators(db.file).toUtf8();
+    QString reported = QDir::toNativeSeparators(db.file);
+    if (m_reportedPaths == ReportedPaths::WineDriveZ)
+        reported = QStringLiteral("Z:") + reported.replace(u'/', u'\\');
+    const QByteArray file = reported.toUtf8();
     sqlite3_bind_text(s.handle, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
     sqlite3_bind_int(s.handle, 2, db.id);
     sqlite3_bind_text(s.handle, 3, "2020-01-01 08:00:00.000", -1, SQLITE_STATIC);

@@ -39,6 +39,11 @@ struct Fault {
     int times = -1; // how many statements it catches; -1 for every one
 };
 
+// How the server names its data files to clients: as this system names them, or as a Windows
+// program under Wine sees them (drive Z:, backslashes), so the Windows program can be driven
+// against the simulator and find the files it is told about.
+enum class ReportedPaths { Native, WineDriveZ };
+
 // The simulated server's state and the meaning of every statement it accepts. The tables live
 // in an embedded SQLite database (master as its main schema, each catalogue database attached
 // as its own schema); databases, their files and flags are kept here. All calls are serialised.
@@ -46,7 +51,8 @@ class Engine {
 public:
     // Creates the data files below dataFolder. Throws std::runtime_error when the scenario
     // cannot be set up.
-    Engine(const Scenario& scenario, const QString& dataFolder);
+    Engine(const Scenario& scenario, const QString& dataFolder,
+           ReportedPaths reportedPaths = ReportedPaths::Native);
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -119,6 +125,7 @@ public:
 private:
     mutable std::recursive_mutex m_mutex;
     ServerDef m_server;
+    ReportedPaths m_reportedPaths = ReportedPaths::Native;
     int m_major = 0;
     bool m_english = false;
     sqlite3* m_db = nullptr;

@@ -52,7 +52,10 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption portFileOption(
         QStringLiteral("port-file"), QStringLiteral("Write the port to this file once listening."),
         QStringLiteral("file"));
-    parser.addOptions({scenarioOption, portOption, dataOption, portFileOption});
+    const QCommandLineOption winePathsOption(
+        QStringLiteral("wine-paths"),
+        QStringLiteral("Name the data files as a Windows program under Wine sees them (Z:\\...)."));
+    parser.addOptions({scenarioOption, portOption, dataOption, portFileOption, winePathsOption});
     parser.process(app);
 
     quenlor::sim::Scenario scenario;
@@ -83,7 +86,10 @@ int main(int argc, char* argv[]) {
 
     std::unique_ptr<quenlor::sim::Engine> engine;
     try {
-        engine = std::make_unique<quenlor::sim::Engine>(scenario, QDir(data).absolutePath());
+        engine = std::make_unique<quenlor::sim::Engine>(
+            scenario, QDir(data).absolutePath(),
+            parser.isSet(winePathsOption) ? quenlor::sim::ReportedPaths::WineDriveZ
+                                          : quenlor::sim::ReportedPaths::Native);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "quenlor-sim: %s: %s\n", qPrintable(path), e.what());
         return 2;

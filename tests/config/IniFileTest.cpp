@@ -1,10 +1,10 @@
 #include "config/IniFile.h"
 
+#include "platform/Gbk.h"
 #include "support/TestState.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringEncoder>
 
 namespace quenlor {
 namespace {
@@ -90,10 +90,9 @@ TEST_F(IniFileTest, LoadLoginDefaultsCopiesTheThreeValues) {
 }
 
 TEST_F(IniFileTest, ConfigWrittenOnAChineseWindowsIsReadAsGbk) {
-    QStringEncoder gbk("GBK");
     writeProgramFile(
         QStringLiteral("Config.ini"),
-        gbk.encode(QStringLiteral("[Login]\r\nServer=财务服务器 //总部\r\nPwd=密码\r\n")));
+        *encodeGbk(QStringLiteral("[Login]\r\nServer=财务服务器 //总部\r\nPwd=密码\r\n")));
     LoadLoginDefaults(dialog);
     EXPECT_EQ(dialog.ServerName, QStringLiteral("财务服务器"));
     EXPECT_EQ(dialog.Password, QStringLiteral("密码"));

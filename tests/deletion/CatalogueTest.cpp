@@ -156,11 +156,12 @@ TEST_F(CatalogueTest, AccountSetOptionalTablesMissingAreSkipped) {
 TEST_F(CatalogueTest, AccountSetOutsideTheCatalogueStillHasItsDatabasesDropped) {
     const QString yearFolder = folder(QStringLiteral("U8SOFT/ZT001/2015"));
     const QString metaFolder = folder(QStringLiteral("U8SOFT/ZT001/meta"));
-    server.answer(
-        kAccountDatabases001,
-        table({QStringLiteral("name"), QStringLiteral("filename")},
-              {{QStringLiteral("ufdata_001_2015"), yearFolder + QStringLiteral("/UFDATA.MDF")},
-               {QStringLiteral("UFMeta_001"), metaFolder + QStringLiteral("/UFMeta.mdf")}}));
+    server.answer(kAccountDatabases001,
+                  table({QStringLiteral("name"), QStringLiteral("filename")},
+                        {{QStringLiteral("ufdata_001_2015"),
+                          QDir::toNativeSeparators(yearFolder + QStringLiteral("/UFDATA.MDF"))},
+                         {QStringLiteral("UFMeta_001"),
+                          QDir::toNativeSeparators(metaFolder + QStringLiteral("/UFMeta.mdf"))}}));
     databaseExists(QStringLiteral("ufdata_001_2015"));
     databaseExists(QStringLiteral("UFMeta_001"));
 

@@ -411,6 +411,8 @@ TEST_F(RemoveEmptyFolder, AnyEntryKeepsTheFolder) {
     EXPECT_TRUE(st().ErrorText.isEmpty()) << "a folder in use is no failure";
 }
 
+// Linux only: the links and permission bits these make are Linux's (on Windows a link needs a
+// privilege the tests do not have, and access lists bind differently).
 #ifndef Q_OS_WIN
 TEST_F(RemoveEmptyFolder, DanglingLinkCountsAsAnEntry) {
     ASSERT_TRUE(QFile::link(root.path() + QStringLiteral("/nowhere"), year + QStringLiteral("/l")));
@@ -452,16 +454,20 @@ TEST_F(RemoveEmptyFolder, MissingFolderDoesNothing) {
 }
 
 // Paths whose folder is a bare drive, the root or nothing at all. Each would name the working
-// folder (or a folder in it) if taken literally, so the working folder is an empty one holding
-// an empty "D:".
+// folder (or a folder in it) if taken literally, so the working folder is an empty one; on Linux
+// it holds an empty folder named "D:", which a drive letter must never be taken for.
 TEST_F(RemoveEmptyFolder, DriveRootAndBareNamesAreNeverRemoved) {
     const QString working = year;
+#ifndef Q_OS_WIN
     ASSERT_TRUE(QDir(working).mkdir(QStringLiteral("D:")));
+#endif
     const QString saved = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(working));
 
     const bool drive = RemoveEmptyDir(QStringLiteral("D:\\UFDATA.MDF"));
-    const bool driveStays = QDir(working).rmdir(QStringLiteral("D:"));
+#ifndef Q_OS_WIN
+    EXPECT_TRUE(QDir(working).rmdir(QStringLiteral("D:"))) << "the folder named D: stays";
+#endif
     const bool bare = RemoveEmptyDir(QStringLiteral("UFDATA.MDF"));
     const bool backslashRoot = RemoveEmptyDir(QStringLiteral("\\UFDATA.MDF"));
     const bool slashRoot = RemoveEmptyDir(QStringLiteral("/UFDATA.MDF"));
@@ -469,7 +475,6 @@ TEST_F(RemoveEmptyFolder, DriveRootAndBareNamesAreNeverRemoved) {
 
     QDir::setCurrent(saved);
     EXPECT_FALSE(drive);
-    EXPECT_TRUE(driveStays);
     EXPECT_FALSE(bare);
     EXPECT_FALSE(backslashRoot);
     EXPECT_FALSE(slashRoot);

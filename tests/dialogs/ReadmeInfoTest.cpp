@@ -1,13 +1,13 @@
 #include "dialogs/ReadmeInfo.h"
 
 #include "dialogs/AboutBox.h"
+#include "platform/Gbk.h"
 #include "platform/QtHttp.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestState.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QStringEncoder>
 
 namespace quenlor::test {
 namespace {
@@ -17,8 +17,7 @@ const QString kMarker = QStringLiteral("说明");
 
 // A Readme.txt as the maker publishes it, in the ANSI code page of a Chinese Windows.
 QByteArray gbk(const QString& text) {
-    QStringEncoder encoder("GBK");
-    return encoder.encode(text);
+    return *encodeGbk(text);
 }
 
 class ReadmeInfoTest : public StateFixture {

@@ -38,8 +38,9 @@ ProgramOnServer::~ProgramOnServer() {
     m_sim.reset();
 }
 
-void ProgramOnServer::serve(const QString& scenario, int queryTimeoutSeconds) {
-    m_sim = std::make_unique<SimulatedServer>(scenario);
+void ProgramOnServer::serve(const QString& scenario, int queryTimeoutSeconds,
+                            sim::ReportedPaths paths) {
+    m_sim = std::make_unique<SimulatedServer>(scenario, paths);
     st().connector = SimulatedServer::connector(queryTimeoutSeconds);
 }
 

@@ -47,7 +47,8 @@ protected:
     ~ProgramOnServer() override;
 
     // Loads the scenario and points the program's connector at it, nothing more.
-    void serve(const QString& scenario, int queryTimeoutSeconds = 30);
+    void serve(const QString& scenario, int queryTimeoutSeconds = 30,
+               sim::ReportedPaths paths = sim::ReportedPaths::Native);
     // serve(), then the program's start-up with the manual login dialog answered with the
     // server's own login, tried against the server first as the dialog does.
     void start(const QString& scenario, int queryTimeoutSeconds = 30);

@@ -2,10 +2,10 @@
 
 #include "dialogs/ReadmeInfo.h"
 #include "dialogs/frmAbout.h"
+#include "platform/Gbk.h"
 
 #include <QLabel>
 #include <QPointer>
-#include <QStringEncoder>
 #include <QTextDocument>
 
 namespace quenlor::test {
@@ -48,9 +48,8 @@ TEST_F(FrmMainAboutTest, WithoutReadmeOrNetworkTheCaptionHasItsElevenPieces) {
 TEST_F(FrmMainAboutTest, DownloadedReadmeFeedsTheCaptionBeforeTheWindowShows) {
     st().ProductType = QStringLiteral("T+");
     st().ServerVersionText = QStringLiteral("SQL Server 2019");
-    QStringEncoder gbk("GBK");
     http->next = {true,
-                  gbk.encode(QStringLiteral("[说明]\r\n作者=郑十\r\nQQ=30003\r\nQQ群=40004\r\n"
+                  *encodeGbk(QStringLiteral("[说明]\r\n作者=郑十\r\nQQ=30003\r\nQQ群=40004\r\n"
                                             "简介=新的简介\r\n")),
                   QString()};
     open();

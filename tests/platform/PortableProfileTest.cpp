@@ -1,9 +1,9 @@
 #include "platform/PortableProfile.h"
+#include "platform/Gbk.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 
 namespace quenlor {
@@ -16,8 +16,7 @@ QString read(const QByteArray& file, const char* section, const char* key,
 }
 
 QByteArray gbk(const QString& s) {
-    QStringEncoder e("GBK");
-    return e.encode(s);
+    return *encodeGbk(s);
 }
 
 TEST(PortableProfile, NamesIgnoreCaseAndBlanksAroundThem) {

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 
 namespace quenlor {
 namespace {
@@ -66,6 +67,27 @@ TEST_F(SingleInstanceTest, LockOfAKilledCopyIsTakenOver) {
     // And now the new owner keeps other copies out.
     LockHolder third(lockPath());
     EXPECT_EQ(third.answer(), QStringLiteral("refused"));
+}
+
+// Under Wine a new copy often gets the process number of the copy that was killed before it.
+TEST_F(SingleInstanceTest, LockOfAKilledCopyWithThisProcessNumberIsTakenOver) {
+    QByteArray leftBehind;
+    {
+        QLockFile earlier(lockPath());
+        ASSERT_TRUE(earlier.tryLock(0));
+        QFile f(lockPath());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        leftBehind = f.readAll();
+    }
+    QFile f(lockPath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(leftBehind), leftBehind.size());
+    f.close();
+
+    PortableSystem next(lockPath());
+    EXPECT_TRUE(next.acquireSingleInstance());
+    LockHolder other(lockPath());
+    EXPECT_EQ(other.answer(), QStringLiteral("refused")) << "the new owner keeps others out";
 }
 
 TEST_F(SingleInstanceTest, LockIsReleasedWhenTheOwnerEndsNormally) {

@@ -9,7 +9,7 @@
 
 namespace quenlor::test {
 
-SimulatedServer::SimulatedServer(const QString& scenario) {
+SimulatedServer::SimulatedServer(const QString& scenario, sim::ReportedPaths paths) {
     sim::Scenario s;
     QString error;
     if (!sim::loadScenario(QDir(sim::scenarioFolder()).filePath(scenario + QStringLiteral(".json")),
@@ -25,7 +25,7 @@ SimulatedServer::SimulatedServer(const QString& scenario) {
     }
     if (!m_data)
         throw std::runtime_error("no temporary data folder without \"zt\" in its path");
-    m_engine = std::make_unique<sim::Engine>(s, m_data->path());
+    m_engine = std::make_unique<sim::Engine>(s, m_data->path(), paths);
     m_server = std::make_unique<sim::TdsServer>(m_engine->serverConfig());
     if (!m_server->start())
         throw std::runtime_error("the simulated server cannot listen");

@@ -17,7 +17,8 @@ class SimulatedServer {
 public:
     // scenario: a file name without ".json" (realistic, u8new, tplus, both, sql2000, large).
     // Throws std::runtime_error when the scenario cannot be loaded or the port not had.
-    explicit SimulatedServer(const QString& scenario);
+    explicit SimulatedServer(const QString& scenario,
+                             sim::ReportedPaths paths = sim::ReportedPaths::Native);
     ~SimulatedServer();
     SimulatedServer(const SimulatedServer&) = delete;
     SimulatedServer& operator=(const SimulatedServer&) = delete;

@@ -45,9 +45,12 @@ std::string profileStringA(const std::string& section, const std::string& key,
                            const std::string& defaultValue, const std::string& file,
                            int bufferSize);
 
-// Conversions between UTF-16 and the ANSI code page (or UTF-8).
+// Conversions between UTF-16 and the ANSI code page (or UTF-8, or a code page named by number:
+// 936 is GBK whatever the system's own code page is).
 std::string wideToAnsi(const std::wstring& text);
 std::wstring ansiToWide(const std::string& text);
+std::string wideToCodePage(const std::wstring& text, unsigned codePage);
+std::wstring codePageToWide(const std::string& text, unsigned codePage);
 std::string wideToUtf8(const std::wstring& text);
 std::wstring utf8ToWide(const std::string& text);
 

@@ -36,6 +36,14 @@ std::wstring ansiToWide(const std::string& text) {
     return toWide(text, CP_ACP);
 }
 
+std::string wideToCodePage(const std::wstring& text, unsigned codePage) {
+    return fromWide(text, codePage);
+}
+
+std::wstring codePageToWide(const std::string& text, unsigned codePage) {
+    return toWide(text, codePage);
+}
+
 std::string wideToUtf8(const std::wstring& text) {
     return fromWide(text, CP_UTF8);
 }
