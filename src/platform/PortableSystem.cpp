@@ -2,9 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLockFile>
-#include <QSet>
 #include <QSysInfo>
 
 #ifdef _WIN32
@@ -16,30 +14,10 @@
 
 namespace quenlor {
 
-namespace {
-
-// The lock files this process holds. QLockFile alone cannot tell them from a lock that an earlier
-// copy left behind when it was killed, if the system has since given that copy's process number
-// to this one (Wine hands out the same few numbers again and again).
-QSet<QString>& locksHeldHere() {
-    // Never destroyed: a system object in a static may release its lock after statics are gone.
-    static auto* held = new QSet<QString>;
-    return *held;
-}
-
-QString lockKey(const QString& path) {
-    return QFileInfo(path).absoluteFilePath();
-}
-
-} // namespace
-
 PortableSystem::PortableSystem(QString lockFilePath)
     : m_lockFilePath(lockFilePath.isEmpty() ? defaultLockFilePath() : std::move(lockFilePath)) {}
 
-PortableSystem::~PortableSystem() {
-    if (m_lock && m_lock->isLocked())
-        locksHeldHere().remove(lockKey(m_lockFilePath));
-}
+PortableSystem::~PortableSystem() = default;
 
 QString PortableSystem::defaultLockFilePath() {
     return QDir(QDir::tempPath()).filePath(QStringLiteral("Quenlor.lock"));
@@ -67,10 +45,7 @@ bool PortableSystem::acquireSingleInstance() {
     // Age never makes the lock stale: a copy may run for days. QLockFile still takes over a lock
     // whose owner process no longer exists, which is the copy that was killed.
     m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0) && !takeOverOwnStaleLock())
-        return false;
-    locksHeldHere().insert(lockKey(m_lockFilePath));
-    return true;
+    return m_lock->tryLock(0) || takeOverOwnStaleLock();
 }
 
 bool PortableSystem::takeOverOwnStaleLock() {
@@ -80,9 +55,11 @@ bool PortableSystem::takeOverOwnStaleLock() {
     if (m_lock->error() != QLockFile::LockFailedError ||
         !m_lock->getLockInfo(&pid, &hostName, &appName))
         return false;
-    // A lock in this process's name that this process does not hold is a dead copy's.
-    if (pid != QCoreApplication::applicationPid() ||
-        locksHeldHere().contains(lockKey(m_lockFilePath)))
+    // QLockFile keeps a lock in this process's own name, though a copy that was killed may have
+    // left it when the system then gave its process number to this one (Wine hands out the same
+    // few numbers again and again). The removal fails while the lock is really held, by another
+    // object of this process too: the holder keeps the file open and locked.
+    if (pid != QCoreApplication::applicationPid())
         return false;
     return m_lock->removeStaleLockFile() && m_lock->tryLock(0);
 }

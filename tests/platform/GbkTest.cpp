@@ -1,5 +1,7 @@
 #include "platform/Gbk.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 namespace quenlor {

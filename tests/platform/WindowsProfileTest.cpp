@@ -1,5 +1,7 @@
 #include "platform/WindowsPlatform.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
