@@ -134,6 +134,12 @@ fetch_source() {
     rm -rf "${work}/source"
     mv "${dir}" "${work}/source"
     rm -rf "${work}/src-fetch"
+    local version
+    version="$(sed -n 's/^set(QT_REPO_MODULE_VERSION "\([^"]*\)").*/\1/p' "${work}/source/.cmake.conf")"
+    if [ "${version}" != "${qt_version}" ]; then
+        say "the source is Qt ${version:-of no known version}, the host's tools are ${qt_version}"
+        exit 1
+    fi
 }
 
 # --- source changes (part of the cache key) ---

@@ -151,7 +151,9 @@ TEST_P(BuiltProgramE2E, OperatorDeletesOneAccountSetAndNothingElse) {
     const QString folder = QDir(scratch.path()).filePath(QStringLiteral("Quenlor"));
     ASSERT_TRUE(QDir().mkpath(folder));
     const QStringList command = GetParam().install(folder, scratch.path());
-    ASSERT_FALSE(command.isEmpty()) << "the program could not be put into its folder";
+    ASSERT_FALSE(command.isEmpty())
+        << "the program could not be put into its folder; the Windows one is built and installed "
+           "by test.sh (presets win32host and windows-mingw) before this suite";
     writeFile(QDir(folder).filePath(QStringLiteral("Config.ini")),
               QStringLiteral("[Login]\r\nServer=%1\r\nSa=%2\r\nPwd=%3\r\n")
                   .arg(sim().address(), sim().user(), sim().password())
