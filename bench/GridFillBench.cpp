@@ -1,7 +1,7 @@
 // How long filling the main grid from a large listing takes, and how much memory the filled grid
 // holds. Run: build/<preset>/bench/quenlor_bench
-#include "app/ProgramState.h"
-#include "mainwindow/MainListing.h"
+#include "core/app/ProgramState.h"
+#include "core/listing/MainListing.h"
 #include "platform/Database.h"
 
 #include <benchmark/benchmark.h>

@@ -3,11 +3,11 @@
 // refresh, and a run of 100 deletions. Each result carries the server's share (time the
 // simulator spent answering) and the client's (everything else: the program, the driver, the
 // network). Run: build/<preset>/bench/quenlor_bench --benchmark_filter=Simulated
-#include "app/ProgramState.h"
-#include "app/Startup.h"
-#include "deletion/DeletionRun.h"
-#include "deletion/ProgressSink.h"
-#include "mainwindow/MainListing.h"
+#include "core/app/ProgramState.h"
+#include "core/app/Startup.h"
+#include "core/deletion/DeletionRun.h"
+#include "core/deletion/ProgressSink.h"
+#include "core/listing/MainListing.h"
 #include "platform/Services.h"
 #include "support/FakeAutomation.h"
 #include "support/FakeSystem.h"

@@ -1,12 +1,12 @@
-#include "app/DesktopSystem.h"
-#include "app/ProgramState.h"
-#include "app/QtWindowFactory.h"
-#include "app/Startup.h"
+#include "core/app/ProgramState.h"
+#include "core/app/Startup.h"
+#include "ui/DesktopSystem.h"
+#include "ui/QtWindowFactory.h"
 #ifdef Q_OS_WIN
 #include "platform/WindowsPlatform.h"
 #endif
 #ifdef QUENLOR_SCRIPTED_OPERATOR
-#include "app/ScriptedOperator.h"
+#include "ui/ScriptedOperator.h"
 #endif
 
 #include <QApplication>

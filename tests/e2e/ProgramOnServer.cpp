@@ -1,7 +1,7 @@
 #include "e2e/ProgramOnServer.h"
 
-#include "app/Startup.h"
-#include "login/ManualLogin.h"
+#include "core/app/Startup.h"
+#include "core/login/ManualLogin.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "deletion/DeletionRun.h"
-#include "deletion/ProgressSink.h"
-#include "mainwindow/MainListing.h"
+#include "core/deletion/DeletionRun.h"
+#include "core/deletion/ProgressSink.h"
+#include "core/listing/MainListing.h"
 #include "support/SimulatedServer.h"
 #include "support/TestState.h"
 

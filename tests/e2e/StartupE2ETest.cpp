@@ -1,9 +1,9 @@
 // Start-up and the listings against each simulated server: what the program detects and what the
 // operator is shown before anything is ticked.
 
-#include "app/Startup.h"
+#include "core/app/Startup.h"
+#include "core/login/ManualLogin.h"
 #include "e2e/ProgramOnServer.h"
-#include "login/ManualLogin.h"
 
 #include <ostream>
 

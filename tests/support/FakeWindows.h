@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/WindowFactory.h"
-#include "login/SqlLoginDialog.h"
+#include "core/app/WindowFactory.h"
+#include "core/login/SqlLoginDialog.h"
 #include "support/MessageQueue.h"
 
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/MessageSink.h"
+#include "core/app/MessageSink.h"
 
 #include <QList>
 #include <QPair>

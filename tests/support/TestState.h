@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgramState.h"
+#include "core/app/ProgramState.h"
 #include "support/FakeAutomation.h"
 #include "support/FakeDatabase.h"
 #include "support/FakeHttp.h"

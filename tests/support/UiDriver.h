@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/WindowDrag.h"
+#include "ui/WindowDrag.h"
 
 #include <gtest/gtest.h>
 

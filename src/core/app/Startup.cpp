@@ -1,0 +1,106 @@
+#include "core/app/Startup.h"
+
+#include "core/app/ProgramState.h"
+#include "core/db/ServerVersion.h"
+#include "core/db/QueryHelpers.h"
+#include "core/login/ManualLogin.h"
+#include "core/login/clsUFLogin.h"
+
+namespace quenlor {
+
+namespace {
+
+const QString kAlreadyRunning = QStringLiteral("您的计算机上已经运行了此程序");
+
+bool isUfSystemFamily(const QString& productType) {
+    return productType == QLatin1String("T3") || productType == QLatin1String("T6") ||
+           productType == QLatin1String("U8") || productType == QLatin1String("T");
+}
+
+} // namespace
+
+QString DetectProductType() {
+    ProgramState& s = state();
+    const QString version = s.UFLogin().Version();
+    if (!version.isEmpty())
+        return version;
+
+    // The catalogue views arrived after SQL Server 2000; its family only has sysdatabases.
+    const QString table = isSql2000Family(s.ServerMajorVersion) ? QStringLiteral("sysdatabases")
+                                                                : QStringLiteral("sys.databases");
+    QString result;
+    if (!NullToStr(LookupValue(QStringLiteral("name"), table, QStringLiteral("name='ufsystem'"),
+                               s.MasterConn.get()))
+             .isEmpty())
+        result = QStringLiteral("T");
+    if (!NullToStr(LookupValue(QStringLiteral("name"), table, QStringLiteral("name='uftsystem'"),
+                               s.MasterConn.get()))
+             .isEmpty())
+        result = QStringLiteral("T+");
+    return result;
+}
+
+QString DetectProductSubType() {
+    ProgramState& s = state();
+    if (!isUfSystemFamily(s.ProductType))
+        return {};
+    const QString column = NullToStr(GetFieldValue(
+        QStringLiteral("name"),
+        QStringLiteral("select b.name from ufsystem..sysobjects as a inner join "
+                       "ufsystem..syscolumns as b on a.id=b.id where a.name='UA_Task' and "
+                       "b.name='iBeginYear'"),
+        s.MasterConn.get()));
+    return column.isEmpty() ? QString() : QStringLiteral("U8N");
+}
+
+QString GetSystemDbName(const QString& productType) {
+    if (isUfSystemFamily(productType))
+        return QStringLiteral("UFSystem");
+    if (productType == QLatin1String("T+"))
+        return QStringLiteral("UFTSystem");
+    return QStringLiteral("master");
+}
+
+void OpenConnectionsAndDetect() {
+    ProgramState& s = state();
+    // None of these looks at the outcome of the one before: a connection that failed stays
+    // empty, ErrorText keeps its text, and the main window opens all the same.
+    s.TempdbConn = OpenConn(QStringLiteral("Tempdb"));
+    s.MasterConn = OpenConn(QStringLiteral("master"));
+    s.ServerVersionText =
+        GetServerVersionText(s.ErrorText, s.MasterConn.get(), &s.ServerMajorVersion);
+    s.ProductType = DetectProductType();
+    s.ProductSubType = DetectProductSubType();
+    s.SystemDbName = GetSystemDbName(s.ProductType);
+    s.SystemConn = OpenConn(s.SystemDbName);
+}
+
+void Main() {
+    ProgramState& s = state();
+    s.ErrorText.clear();
+
+    bool loggedIn = false;
+    if (!s.system->acquireSingleInstance()) {
+        s.ErrorText = kAlreadyRunning;
+    } else {
+        s.AdminLogin = true;
+        QString subId, accId, yearId, userId, password, date, server;
+        loggedIn =
+            UFLoginConnect(s.ErrorText, subId, accId, yearId, userId, password, date, server);
+        if (!loggedIn)
+            loggedIn = ManualLogin(s.ErrorText);
+    }
+
+    if (loggedIn) {
+        OpenConnectionsAndDetect();
+        if (s.windows)
+            s.windows->showMainWindow();
+        return;
+    }
+
+    if (!s.ErrorText.isEmpty())
+        s.system->messageBox(kProgramTitle, s.ErrorText);
+    s.system->endProcess(0);
+}
+
+} // namespace quenlor

@@ -1,0 +1,342 @@
+#include "core/listing/MainListing.h"
+
+#include "core/app/ProgramState.h"
+#include "core/db/QueryHelpers.h"
+#include "core/db/SqlText.h"
+#include "core/login/clsUFLogin.h"
+#include "platform/Database.h"
+
+namespace quenlor {
+
+namespace {
+
+const QString kAll = QStringLiteral("全部");
+
+// The statements of the four listings, piece by piece as the server has always received them.
+// clang-format off
+const char16_t* const kSqlPieces[] = {
+    u"select '' as 选择,数据库,case when right(状态,1)='\\' then left(状态,len(状态)-1) else '正常' end as 状态,路径 from (",
+    u" select a.name as 数据库,",
+    u" case when isnull(DATABASEPROPERTY(name,'IsReadOnly'),0)=1 then '只读\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsSingleUser'),0)=1 then '单用户\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsShutdown'),0)=1 then '置疑\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsEmergencyMode'),0)=1 then '紧急\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsInStandBy'),0)=1 then '只读\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsDetached'),0)=1 then '脱机\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsDboOnly'),0)=1 then 'DBO\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsInLoad'),0)=1 then '装载\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsInRecovery'),0)=1 then '恢复\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsOffline'),0)=1 then '脱机\\' else '' end+",
+    u" case when isnull(DATABASEPROPERTY(name,'IsSuspect'),0)=1 then '可疑\\' else '' end as 状态,",
+    u" a.filename as 路径",
+    u" from master..sysdatabases as a",
+    u" where name not in ('master','model','msdb','Northwind','pubs','tempdb'))as a",
+    u" order by 数据库 ",
+};
+const char16_t* const kTnPieces[] = {
+    u" Select distinct '' as 选择,",
+    u" a.name as 数据库,",
+    u" case when b.dsname is null then null else b.cacc_num end as 账套号,",
+    u" case when b.dsname is null then null else b.cacc_name end as 账套名称,",
+    u" b.iyear as 开始年度,",
+    u" case when b.dsname is null then '系统管理控制之外' when name is null then '物理数据库丢失' else '正常' end as 状态,",
+    u" case when a.filename is null then '' else a.filename end as 路径",
+    u" from master..sysdatabases as a",
+    u" full join UFTSystem..EAP_Account as b on a.name=b.dsname",
+    u" where a.name like 'uftdata%' or b.dsname is not null",
+    u" order by case when b.dsname is null then null else b.cacc_num end",
+};
+const char16_t* const kUfPieces[] = {
+    u"Select distinct '' as 选择,",
+    u" case when cacc_id is null then substring(name,8,3) else cacc_id end as 账套号,",
+    u" case when cacc_id is null then '' else cacc_name end as 账套名称,",
+    u" case when cacc_id is null then '系统管理控制之外' when name is null then '物理数据库丢失' else '正常' end as 状态",
+    u" from master..sysdatabases",
+    u" full join ufsystem..ua_account on name like 'ufdata_'+cacc_id+'_[12][0-9][0-9][0-9]'",
+    u" where name like 'ufdata_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]' or cacc_id is not null",
+    u" order by case when cacc_id is null then substring(name,8,3) else cacc_id end",
+};
+const char16_t* const kYearPiecesHead[] = {
+    u"Select distinct '' as 选择,",
+    u" case when b.cacc_id is null then substring(name,8,3) else b.cacc_id end as 账套号,",
+    u" case when b.cacc_id is null then '' else c.cacc_name end as 账套名称,",
+    u" b.iyear as 年度,",
+    u" case when b.cacc_id is null then '系统管理控制之外' when name is null then '物理数据库丢失' else '正常' end as 状态,",
+    u" case when a.filename is null then '' else a.filename end as 路径",
+    u" from master..sysdatabases as a",
+    u" full join ufsystem..ua_period as b on name='ufdata_'+b.cacc_id+'_'+cast(b.iyear as varchar(4))",
+    u" left join ufsystem..ua_account as c on b.cacc_id=c.cacc_id",
+    u" where b.bisdelete=0 and (name like 'ufdata_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]' or b.cacc_id is not null) and (isnull(b.cacc_id,'') like '",
+};
+const char16_t* const kYearPiecesTail[] = {
+    u"')",
+    u" order by case when b.cacc_id is null then substring(name,8,3) else b.cacc_id end,b.iyear",
+};
+const char16_t* const kYearU8NPiecesHead[] = {
+    u"select distinct 选择,账套号,账套名称,年度,状态,路径 from (",
+    u" select distinct '' as 选择, ",
+    u" case when b.cacc_id is null then substring(name,8,3) else b.cacc_id end as 账套号,",
+    u" case when b.cacc_id is null then '' else c.cacc_name end as 账套名称,",
+    u" cast(b.ibeginyear as varchar(4))+'-'+case when iendyear is null then cast(d.ieyear as varchar(4)) else cast(b.iendyear as varchar(4)) end as 年度,",
+    u" case when b.cacc_id is null then '系统管理控制之外' when name is null then '物理数据库丢失' else '正常' end as 状态,",
+    u" case when a.filename is null then '' else a.filename end as 路径,",
+    u" b.ibeginyear as 开始年度,",
+    u" case when b.iendyear is null then d.ieyear else b.iendyear end 结束年度",
+    u" from master..sysdatabases as a",
+    u" full join ufsystem..UA_AccountDatabase as b on a.name=b.cdatabase",
+    u" left join ufsystem..ua_account as c on b.cacc_id=c.cacc_id",
+    u" left join (select cacc_id,min(iyear) as ibyear,max(iyear) as ieyear from ufsystem..ua_period group by cacc_id) as d on b.cacc_id=d.cacc_id",
+    u" where (name like 'ufdata_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]' or b.cacc_id is not null))as a ",
+    u" Inner Join",
+    u" (select distinct cAcc_Id,iYear from ufsystem..UA_Period where bIsDelete=0) as b",
+    u" on a.账套号=b.cAcc_Id",
+    u" where b.iYear between a.开始年度 and a.结束年度 and (isnull(账套号,'') like '",
+};
+const char16_t* const kYearU8NPiecesTail[] = {
+    u"')",
+    u" order by 账套号,年度",
+};
+// clang-format on
+
+template <std::size_t N> QString join(const char16_t* const (&pieces)[N]) {
+    QString s;
+    for (const char16_t* p : pieces)
+        s += QString::fromUtf16(p);
+    return s;
+}
+
+struct Layout {
+    QStringList header;
+    QList<int> widths; // twips
+};
+
+const Layout& sqlLayout() {
+    static const Layout l{{QStringLiteral("选择"), QStringLiteral("数据库"), QStringLiteral("状态"),
+                           QStringLiteral("路径")},
+                          {600, 2000, 1600, 7000}};
+    return l;
+}
+
+const Layout& tnLayout() {
+    static const Layout l{{QStringLiteral("选择"), QStringLiteral("数据库"),
+                           QStringLiteral("账套号"), QStringLiteral("账套名称"),
+                           QStringLiteral("开始年度"), QStringLiteral("状态"),
+                           QStringLiteral("路径")},
+                          {600, 2000, 800, 3000, 800, 1600, 8000}};
+    return l;
+}
+
+const Layout& ufLayout() {
+    static const Layout l{{QStringLiteral("选择"), QStringLiteral("账套号"),
+                           QStringLiteral("账套名称"), QStringLiteral("状态")},
+                          {600, 1000, 4000, 2000}};
+    return l;
+}
+
+const Layout& yearLayout() {
+    static const Layout l{{QStringLiteral("选择"), QStringLiteral("账套号"),
+                           QStringLiteral("账套名称"), QStringLiteral("年度"),
+                           QStringLiteral("状态"), QStringLiteral("路径")},
+                          {600, 800, 3800, 1000, 1600, 3000}};
+    return l;
+}
+
+const QString kNoConnection = QStringLiteral("数据库连接未打开，无法读取列表。");
+
+} // namespace
+
+MainListing::MainListing() = default;
+
+// --- Products and accounts ---
+
+bool MainListing::isUfProduct(const QString& productText) {
+    return productText == QLatin1String("T3") || productText == QLatin1String("T6") ||
+           productText == QLatin1String("U8") || productText == QLatin1String("T3|T6|U8");
+}
+
+QStringList MainListing::productEntries() const {
+    ProgramState& s = state();
+    QStringList entries;
+    const QString version = s.UFLogin().Version();
+    if (!version.isEmpty()) {
+        entries.append(version);
+    } else if (!NullToStr(LookupValue(QStringLiteral("name"), QStringLiteral("sysdatabases"),
+                                      QStringLiteral("name='ufsystem'"), s.MasterConn.get()))
+                    .isEmpty()) {
+        entries.append(QStringLiteral("T3|T6|U8"));
+    }
+    if (!NullToStr(LookupValue(QStringLiteral("name"), QStringLiteral("sysdatabases"),
+                               QStringLiteral("name='uftsystem'"), s.MasterConn.get()))
+             .isEmpty())
+        entries.append(QStringLiteral("T+"));
+    entries.append(QStringLiteral("SQL"));
+    return entries;
+}
+
+QString MainListing::accountQuery(const QString& productText) {
+    if (!isUfProduct(productText))
+        return {};
+    return QStringLiteral(
+        "select '['+cAcc_Id+']'+cAcc_Name as Acc from ufsystem..ua_account order by cAcc_Id");
+}
+
+bool MainListing::accountEntries(const QString& query, QStringList& entries) {
+    entries.clear();
+    Database* conn = state().TempdbConn.get();
+    try {
+        if (!conn || !conn->isOpen())
+            throw DbError{QString(), 0, kNoConnection};
+        const QueryResult result = conn->query(query);
+        if (result.rows.isEmpty())
+            return true;
+        const int column = result.columnIndex(QStringLiteral("Acc"));
+        entries.append(kAll);
+        for (const QList<QVariant>& row : result.rows) {
+            const QVariant v = column < 0 ? QVariant() : row.value(column);
+            if (v.isValid() && !v.isNull())
+                entries.append(NullToStr(v));
+        }
+        return true;
+    } catch (const DbError& e) {
+        reportFailure(e.message);
+        return false;
+    }
+}
+
+// --- Listings ---
+
+QString MainListing::queryLoadDB_SQL() {
+    return join(kSqlPieces);
+}
+
+QString MainListing::queryLoadDB_TN() {
+    return join(kTnPieces);
+}
+
+QString MainListing::queryLoadDB_UF() {
+    return join(kUfPieces);
+}
+
+QString MainListing::queryLoadDB_UF_Year(const QString& cAcc, const QString& productSubType) {
+    // The account code stands for itself inside the LIKE pattern: an apostrophe, "%", "_" or "["
+    // in it must neither break the statement nor widen the match.
+    const QString code = likePattern(cAcc);
+    if (productSubType == QLatin1String("U8N"))
+        return join(kYearU8NPiecesHead) + code + join(kYearU8NPiecesTail);
+    return join(kYearPiecesHead) + code + join(kYearPiecesTail);
+}
+
+void MainListing::LoadDB(const QString& productText, const QString& accountText) {
+    m_grid.clear();
+    CurrentType = productText;
+    if (isUfProduct(CurrentType)) {
+        if (accountText == kAll) {
+            runListing(queryLoadDB_UF(), ufLayout().widths, ufLayout().header);
+        } else {
+            CurrentAcc = accountText.mid(1, 3);
+            runListing(queryLoadDB_UF_Year(CurrentAcc, state().ProductSubType), yearLayout().widths,
+                       yearLayout().header);
+        }
+    } else if (CurrentType == QLatin1String("T+")) {
+        runListing(queryLoadDB_TN(), tnLayout().widths, tnLayout().header);
+    } else if (CurrentType == QLatin1String("SQL")) {
+        runListing(queryLoadDB_SQL(), sqlLayout().widths, sqlLayout().header);
+    }
+    // Any other product text lists nothing: the grid stays without rows.
+}
+
+bool MainListing::runListing(const QString& sql, const QList<int>& widths,
+                             const QStringList& fallbackHeader) {
+    Database* conn = state().MasterConn.get();
+    try {
+        if (!conn || !conn->isOpen())
+            throw DbError{QString(), 0, kNoConnection};
+        const QueryResult result = conn->query(sql);
+        QList<QStringList> rows;
+        rows.reserve(result.rows.size());
+        for (const QList<QVariant>& r : result.rows) {
+            QStringList cells;
+            cells.reserve(r.size());
+            for (const QVariant& v : r)
+                cells.append(NullToStr(v));
+            rows.append(std::move(cells));
+        }
+        // A result without column names (no result set at all) still shows the listing's header.
+        m_grid.setListing(result.columns.isEmpty() ? fallbackHeader : result.columns,
+                          std::move(rows), widths);
+        return true;
+    } catch (const DbError& e) {
+        // The operator sees why, and the grid keeps the listing's header over one blank row.
+        m_grid.setListing(fallbackHeader, {}, widths);
+        reportFailure(e.message);
+        return false;
+    }
+}
+
+// --- Ticks ---
+
+void MainListing::toggleTick(int row, int col) {
+    if (col != 0 || row < 1 || row >= m_grid.Rows())
+        return;
+    m_grid.setTextMatrix(row, 0, m_grid.TextMatrix(row, 0).isEmpty() ? kTickMark : QString());
+}
+
+void MainListing::selectAll() {
+    for (int row = 1; row < m_grid.Rows(); ++row)
+        m_grid.setTextMatrix(row, 0, kTickMark);
+}
+
+void MainListing::clearAll() {
+    for (int row = 1; row < m_grid.Rows(); ++row)
+        m_grid.setTextMatrix(row, 0, QString());
+}
+
+int MainListing::CountTicked() const {
+    int count = 0;
+    const int rows = m_grid.Rows();
+    for (int row = 1; row < rows; ++row) {
+        if (m_grid.TextMatrix(row, 0) == kTickMark)
+            ++count;
+    }
+    return count;
+}
+
+// --- One refresh per operator action ---
+
+void MainListing::requestRefresh() {
+    if (m_actionDepth > 0) {
+        m_refreshPending = true;
+        return;
+    }
+    if (m_refresh)
+        m_refresh();
+}
+
+void MainListing::reportFailure(const QString& text) {
+    if (m_actionDepth > 0 && m_failureShown)
+        return;
+    m_failureShown = true;
+    state().msg().ShowMsg(MsgKind::Error, text);
+}
+
+MainListing::Action::Action(MainListing& listing) : m_listing(listing) {
+    if (m_listing.m_actionDepth++ == 0) {
+        m_listing.m_refreshPending = false;
+        m_listing.m_failureShown = false;
+    }
+}
+
+MainListing::Action::~Action() {
+    if (m_listing.m_actionDepth > 1) {
+        --m_listing.m_actionDepth;
+        return;
+    }
+    // The refresh itself still belongs to the action, so a failure it reports is not shown twice.
+    if (m_listing.m_refreshPending && m_listing.m_refresh) {
+        m_listing.m_refreshPending = false;
+        m_listing.m_refresh();
+    }
+    m_listing.m_actionDepth = 0;
+}
+
+} // namespace quenlor

@@ -1,0 +1,32 @@
+#include "ui/QtWindowFactory.h"
+
+#include "ui/frmMsg.h"
+#include "ui/frmSQLLogin.h"
+#include "ui/frmMain.h"
+#include "platform/Database.h" // the login dialog owns its test connection
+
+namespace quenlor {
+
+QtWindowFactory::QtWindowFactory() = default;
+QtWindowFactory::~QtWindowFactory() = default;
+
+std::unique_ptr<MessageSink> QtWindowFactory::createMessageDialog() {
+    return std::make_unique<frmMsg>();
+}
+
+std::unique_ptr<SqlLoginDialog> QtWindowFactory::createSqlLoginDialog() {
+    return std::make_unique<frmSQLLogin>();
+}
+
+void QtWindowFactory::showMainWindow() {
+    if (!m_main) {
+        m_main = std::make_unique<frmMain>();
+        // The lists and the first listing are ready before the operator sees the window.
+        m_main->Form_Load();
+    }
+    m_main->show();
+    m_main->raise();
+    m_main->activateWindow();
+}
+
+} // namespace quenlor

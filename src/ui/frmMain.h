@@ -1,0 +1,128 @@
+#pragma once
+
+#include "core/deletion/DeletionRun.h"
+#include "core/deletion/ProgressSink.h"
+#include "ui/FrameLayout.h"
+#include "core/listing/MainListing.h"
+
+#include <QList>
+#include <QPair>
+#include <QPointer>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace quenlor {
+
+class FramePicture;
+class ListingView;
+class PictureButton;
+
+// The main window: the product and account lists, the grid of what can be deleted and the
+// buttons that act on the ticked rows. It only passes its events on; the listing and the deletion
+// run do the work, and the run shows its progress here.
+class frmMain final : public QWidget, public ProgressSink {
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    MainListing& listing() { return m_listing; }
+    // The frame as last placed, in twips.
+    [[nodiscard]] const FrameLayout& frameLayout() const { return m_frame; }
+
+    void Form_Load();
+    void Form_Resize();
+
+    void LoadProductList();
+    void FillCombo(QComboBox* combo, const QString& query);
+    int SetListIndex(QComboBox* combo, int index);
+    // Lists what the two lists select and gives the grid its look.
+    void LoadDB();
+
+    void cboType_Click();
+    void cboAcc_Click();
+    void cmdBrush_Click();
+    void grdTable_DblClick();
+    void cmdSelect_Click();
+    void cmdClear_Click();
+    void cmdConfirm_Click();
+    void cmdStop_Click();
+    void cmdCancel_Click();
+    void imgExit_Click();
+    // Opens the about box, a single instance kept in the Program state.
+    void labAbout_Click();
+    // Opens the maker's web site.
+    void imgLogo_Click();
+
+    [[nodiscard]] int CountTicked() const { return m_listing.CountTicked(); }
+    [[nodiscard]] bool HasTicked() const { return m_listing.HasTicked(); }
+
+    // ProgressSink: the deletion run's progress bar, report line, lock and stop button.
+    void runStarted() override;
+    void runEnded() override;
+    void showProgress(int maximum) override;
+    void hideProgress() override;
+    void setProgressValue(int value) override;
+    void setReport(const QString& text) override;
+    bool stopRequested() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Refreshes and reads Readme.txt, then builds the caption and the logo's tooltip.
+    void InitFormInfo();
+    void createFrame();
+    void createBody();
+    void setTwipsGeometry(QWidget* widget, const FrameRect& r);
+
+    MainListing m_listing;
+    DeletionRun m_run;
+    FrameLayout m_frame;
+    // Set by the stop button, read by the run between rows.
+    bool m_stopClicked = false;
+    // The controls a run locks, with whether each was enabled before.
+    QList<QPair<QPointer<QWidget>, bool>> m_locked;
+
+    FramePicture* impTopLeft = nullptr;
+    FramePicture* imgTopRight = nullptr;
+    FramePicture* imgBottomLeft = nullptr;
+    FramePicture* imgBottomRight = nullptr;
+    FramePicture* imgTop = nullptr;
+    FramePicture* imgBottom = nullptr;
+    FramePicture* imgLeft = nullptr;
+    FramePicture* imgRight = nullptr;
+
+    QLabel* labCaption = nullptr;
+    PictureButton* labAbout = nullptr;
+    PictureButton* imgLogo = nullptr;
+    PictureButton* imgExit = nullptr;
+    PictureButton* imgResum = nullptr;
+    PictureButton* imgMax = nullptr;
+    PictureButton* imgMin = nullptr;
+
+    QLabel* lblType = nullptr;
+    QComboBox* cboType = nullptr;
+    QLabel* lblAcc = nullptr;
+    QComboBox* cboAcc = nullptr;
+    QCheckBox* chkDeleteDB = nullptr;
+    QPushButton* cmdBrush = nullptr;
+    ListingView* grdTable = nullptr;
+    QLabel* labReport = nullptr;
+    QProgressBar* ProBar = nullptr;
+    QPushButton* cmdSelect = nullptr;
+    QPushButton* cmdClear = nullptr;
+    QPushButton* cmdConfirm = nullptr;
+    QPushButton* cmdStop = nullptr;
+    QPushButton* cmdCancel = nullptr;
+};
+
+} // namespace quenlor

@@ -1,0 +1,308 @@
+#include "core/app/Startup.h"
+
+#include "core/db/ServerVersion.h"
+#include "core/login/ManualLogin.h"
+#include "core/login/clsUFLogin.h"
+#include "support/FakeErpComponents.h"
+#include "support/TestState.h"
+
+namespace quenlor {
+namespace {
+
+using test::table;
+
+const QString kVersionQuery = QStringLiteral(
+    "SELECT  SERVERPROPERTY('productversion') as productversion,SERVERPROPERTY ('edition') as "
+    "version");
+const QString kSubTypeQuery = QStringLiteral(
+    "select b.name from ufsystem..sysobjects as a inner join ufsystem..syscolumns as b on "
+    "a.id=b.id where a.name='UA_Task' and b.name='iBeginYear'");
+
+QString lookup(const char* tableName, const char* dbName) {
+    return QStringLiteral("select name from %1 where 1=1 and name='%2'")
+        .arg(QLatin1String(tableName), QLatin1String(dbName));
+}
+
+class StartupTest : public test::StateFixture {
+protected:
+    StartupTest() {
+        // The operator confirms a working login in the manual dialog.
+        windows->loginScript = [](SqlLoginDialog& d) {
+            d.ServerName = QStringLiteral("erp-db ");
+            d.UserName = QStringLiteral("sa");
+            d.Password = QStringLiteral("pw;1");
+            d.Confirmed = true;
+        };
+    }
+
+    void serverVersion(const char* version, const char* edition) {
+        server.answer(kVersionQuery,
+                      table({QStringLiteral("productversion"), QStringLiteral("version")},
+                            {{QString::fromLatin1(version), QString::fromLatin1(edition)}}));
+    }
+    void hasDatabase(const char* tableName, const char* dbName) {
+        server.answer(lookup(tableName, dbName),
+                      table({QStringLiteral("name")}, {{QString::fromLatin1(dbName)}}));
+    }
+    QStringList openedDatabases() const {
+        QStringList names;
+        for (const ConnectionParams& p : server.opens)
+            names.append(p.database);
+        return names;
+    }
+
+    test::FakeErpComponents erp{*automation};
+};
+
+TEST_F(StartupTest, ServerWithBothSystemDatabasesIsTPlus) {
+    serverVersion("10.50.1600.1", "Standard Edition");
+    hasDatabase("sys.databases", "ufsystem");
+    hasDatabase("sys.databases", "uftsystem");
+
+    Main();
+
+    EXPECT_EQ(st().SqlServer, QStringLiteral("erp-db ")) << "the dialog's text, untrimmed";
+    EXPECT_EQ(st().SqlUser, QStringLiteral("sa"));
+    EXPECT_EQ(st().SqlPassword, QStringLiteral("pw;1"));
+    EXPECT_TRUE(st().AdminLogin);
+    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008  标准版"));
+    EXPECT_EQ(st().ServerMajorVersion, 10);
+    EXPECT_EQ(st().ProductType, QStringLiteral("T+"));
+    EXPECT_EQ(st().ProductSubType, QString()) << "T+ never asks for the task table";
+    EXPECT_EQ(st().SystemDbName, QStringLiteral("UFTSystem"));
+    EXPECT_EQ(openedDatabases(), (QStringList{QStringLiteral("Tempdb"), QStringLiteral("master"),
+                                              QStringLiteral("UFTSystem")}));
+    EXPECT_NE(st().TempdbConn, nullptr);
+    EXPECT_NE(st().MasterConn, nullptr);
+    EXPECT_NE(st().SystemConn, nullptr);
+    EXPECT_EQ(server.log,
+              (QStringList{QStringLiteral("master: ") + kVersionQuery,
+                           QStringLiteral("master: ") + lookup("sys.databases", "ufsystem"),
+                           QStringLiteral("master: ") + lookup("sys.databases", "uftsystem")}));
+    EXPECT_EQ(windows->mainWindowShown, 1);
+    EXPECT_EQ(system->endCalls, 0);
+    EXPECT_TRUE(system->messageBoxes.isEmpty());
+    for (const ConnectionParams& p : server.opens) {
+        EXPECT_EQ(p.server, QStringLiteral("erp-db "));
+        EXPECT_EQ(p.user, QStringLiteral("sa"));
+        EXPECT_EQ(p.password, QStringLiteral("pw;1"));
+    }
+}
+
+TEST_F(StartupTest, ServerWithoutSystemDatabasesRunsOnMaster) {
+    serverVersion("9.00.4035", "Express Edition");
+
+    Main();
+
+    EXPECT_EQ(st().ProductType, QString());
+    EXPECT_EQ(st().ProductSubType, QString());
+    EXPECT_EQ(st().SystemDbName, QStringLiteral("master"));
+    EXPECT_EQ(openedDatabases().last(), QStringLiteral("master"));
+    EXPECT_NE(st().SystemConn, nullptr);
+    EXPECT_FALSE(server.log.contains(QStringLiteral("master: ") + kSubTypeQuery));
+    EXPECT_EQ(windows->mainWindowShown, 1);
+}
+
+TEST_F(StartupTest, UfSystemWithNewerTaskTableIsTheU8NCatalogue) {
+    serverVersion("10.0.2531.0", "Enterprise Edition");
+    hasDatabase("sys.databases", "ufsystem");
+    server.answer(kSubTypeQuery, table({QStringLiteral("name")}, {{QStringLiteral("iBeginYear")}}));
+
+    Main();
+
+    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008 SP1 企业版"));
+    EXPECT_EQ(st().ProductType, QStringLiteral("T"));
+    EXPECT_EQ(st().ProductSubType, QStringLiteral("U8N"));
+    EXPECT_EQ(st().SystemDbName, QStringLiteral("UFSystem"));
+    EXPECT_EQ(server.log.last(), QStringLiteral("master: ") + kSubTypeQuery);
+    EXPECT_EQ(openedDatabases().last(), QStringLiteral("UFSystem"));
+}
+
+TEST_F(StartupTest, Sql2000IsRecognisedByItsMajorVersionOnly) {
+    serverVersion("8.00.2039", "Enterprise Edition");
+    hasDatabase("sysdatabases", "ufsystem");
+    Main();
+    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2000 SP4 企业版"));
+    EXPECT_EQ(st().ProductType, QStringLiteral("T"));
+    EXPECT_TRUE(
+        server.log.contains(QStringLiteral("master: ") + lookup("sysdatabases", "ufsystem")));
+}
+
+TEST_F(StartupTest, LaterServersWhoseVersionTextContains2000UseTheCatalogueViews) {
+    for (const char* version : {"12.0.2000.8", "15.0.2000.5"}) {
+        server.log.clear();
+        serverVersion(version, "Standard Edition");
+        hasDatabase("sys.databases", "ufsystem");
+        st().ServerMajorVersion = 0;
+        QString err;
+        int major = 0;
+        st().MasterConn = std::make_unique<test::FakeDatabase>(server, QStringLiteral("master"));
+        st().ServerVersionText = GetServerVersionText(err, st().MasterConn.get(), &major);
+        st().ServerMajorVersion = major;
+        ASSERT_TRUE(st().ServerVersionText.contains(QLatin1String("2000"))) << version;
+        EXPECT_EQ(DetectProductType(), QStringLiteral("T")) << version;
+        EXPECT_TRUE(
+            server.log.contains(QStringLiteral("master: ") + lookup("sys.databases", "ufsystem")))
+            << version;
+        EXPECT_FALSE(
+            server.log.contains(QStringLiteral("master: ") + lookup("sysdatabases", "ufsystem")))
+            << version;
+    }
+}
+
+TEST_F(StartupTest, ProductReportedByTheErpSkipsTheDatabaseSearch) {
+    // The newer U8 declines the ERP login but still names the product.
+    erp.installFramework();
+    serverVersion("10.50.2500.0", "Standard Edition");
+    hasDatabase("sys.databases", "uftsystem");
+
+    Main();
+
+    EXPECT_EQ(windows->loginDialogsCreated, 1);
+    EXPECT_EQ(st().ProductType, QStringLiteral("U8"));
+    EXPECT_EQ(st().ProductSubType, QString()) << "the task table has no iBeginYear here";
+    EXPECT_EQ(st().SystemDbName, QStringLiteral("UFSystem"));
+    EXPECT_EQ(server.log, (QStringList{QStringLiteral("master: ") + kVersionQuery,
+                                       QStringLiteral("master: ") + kSubTypeQuery}));
+}
+
+TEST_F(StartupTest, ErpLoginReplacesTheManualDialog) {
+    erp.installT6();
+    test::ErpOutcome admin;
+    admin.dbConnect = QStringLiteral("Data Source=ERPDB;Password=x;");
+    admin.sysPassword = QStringLiteral("p;w}");
+    admin.accId = QStringLiteral("001");
+    admin.year = QStringLiteral("2012");
+    erp.outcomes = {admin};
+    serverVersion("10.50.1600.1", "Standard Edition");
+    hasDatabase("sys.databases", "uftsystem");
+
+    Main();
+
+    EXPECT_EQ(windows->loginDialogsCreated, 0);
+    EXPECT_EQ(st().SqlServer, QStringLiteral("ERPDB"));
+    EXPECT_EQ(st().SqlUser, QStringLiteral("SA"));
+    EXPECT_EQ(st().SqlPassword, QStringLiteral("p;w}"));
+    EXPECT_EQ(st().ProductType, QStringLiteral("T6")) << "from the ERP, not from the databases";
+    EXPECT_EQ(st().SystemDbName, QStringLiteral("UFSystem"));
+    EXPECT_EQ(openedDatabases(),
+              (QStringList{QStringLiteral("UFdata_001_2012"), QStringLiteral("Tempdb"),
+                           QStringLiteral("master"), QStringLiteral("UFSystem")}));
+    for (const ConnectionParams& p : server.opens) {
+        EXPECT_EQ(p.server, QStringLiteral("ERPDB"));
+        EXPECT_EQ(p.user, QStringLiteral("SA"));
+        EXPECT_EQ(p.password, QStringLiteral("p;w}"));
+    }
+    EXPECT_EQ(server.log, (QStringList{QStringLiteral("master: ") + kVersionQuery,
+                                       QStringLiteral("master: ") + kSubTypeQuery}));
+    EXPECT_EQ(windows->mainWindowShown, 1);
+    EXPECT_EQ(system->endCalls, 0);
+    EXPECT_TRUE(system->messageBoxes.isEmpty());
+}
+
+TEST_F(StartupTest, WithoutAutomationTheManualLoginFollows) {
+    st().automation = std::make_unique<NoAutomation>();
+    QString errorWhenShown = QStringLiteral("not shown");
+    windows->loginScript = [&, confirm = windows->loginScript](SqlLoginDialog& d) {
+        errorWhenShown = st().ErrorText;
+        confirm(d);
+    };
+    serverVersion("10.50.1600.1", "Standard Edition");
+    hasDatabase("sys.databases", "ufsystem");
+
+    Main();
+
+    EXPECT_EQ(windows->loginDialogsCreated, 1);
+    EXPECT_EQ(errorWhenShown, QString()) << "the manual login starts with a clean error text";
+    EXPECT_TRUE(windows->messageDialogs.isEmpty()) << "the bridge showed nothing";
+    EXPECT_EQ(st().UFLogin().Version(), QString());
+    EXPECT_EQ(st().ProductType, QStringLiteral("T"));
+    EXPECT_EQ(openedDatabases().first(), QStringLiteral("Tempdb")) << "no verification connection";
+    EXPECT_EQ(st().lastError.number, 429) << "the record keeps the component failure";
+    EXPECT_EQ(windows->mainWindowShown, 1);
+}
+
+TEST_F(StartupTest, FailingConnectionsLeaveEmptyHandlesAndTheWindowStillOpens) {
+    server.failOpen(QString(), DbError{QStringLiteral("08001"), 20009,
+                                       QStringLiteral("[FreeTDS][SQL Server]Unable to connect")});
+
+    Main();
+
+    EXPECT_EQ(st().TempdbConn, nullptr);
+    EXPECT_EQ(st().MasterConn, nullptr);
+    EXPECT_EQ(st().SystemConn, nullptr);
+    EXPECT_EQ(st().ServerVersionText, QString());
+    EXPECT_EQ(st().ServerMajorVersion, 0);
+    EXPECT_EQ(st().ProductType, QString());
+    EXPECT_EQ(st().SystemDbName, QStringLiteral("master"));
+    EXPECT_EQ(st().ErrorText, QStringLiteral("[FreeTDS][SQL Server]Unable to connect"))
+        << "the last failed open leaves its text";
+    EXPECT_TRUE(server.log.isEmpty()) << "nothing can be sent";
+    EXPECT_EQ(windows->mainWindowShown, 1);
+    EXPECT_EQ(system->endCalls, 0);
+}
+
+TEST_F(StartupTest, SecondCopyIsRefusedBeforeAnyLogin) {
+    system->anotherCopyRunning = true;
+
+    Main();
+
+    EXPECT_EQ(system->messageBoxes,
+              QStringList{QStringLiteral("Quenlor|您的计算机上已经运行了此程序")});
+    EXPECT_EQ(system->endCalls, 1);
+    EXPECT_EQ(windows->loginDialogsCreated, 0);
+    EXPECT_TRUE(server.opens.empty());
+    EXPECT_FALSE(st().AdminLogin);
+    EXPECT_EQ(windows->mainWindowShown, 0);
+}
+
+TEST_F(StartupTest, CancelledLoginEndsQuietlyWhenNothingFailed) {
+    erp.installFramework(); // the ERP declines without any failure
+    windows->loginScript = [](SqlLoginDialog&) {};
+    Main();
+    EXPECT_EQ(windows->loginDialogsCreated, 1);
+    EXPECT_TRUE(system->messageBoxes.isEmpty());
+    EXPECT_EQ(system->endCalls, 1);
+    EXPECT_EQ(windows->mainWindowShown, 0);
+    EXPECT_TRUE(server.opens.empty());
+}
+
+TEST_F(StartupTest, CancelledLoginWithoutTheErpShowsWhyItsComponentFailed) {
+    st().automation = std::make_unique<NoAutomation>();
+    windows->loginScript = [](SqlLoginDialog&) {};
+    Main();
+    EXPECT_EQ(system->messageBoxes,
+              QStringList{QStringLiteral("Quenlor|ActiveX 部件不能创建对象")});
+    EXPECT_EQ(system->endCalls, 1);
+    EXPECT_EQ(windows->mainWindowShown, 0);
+}
+
+TEST_F(StartupTest, CancelledLoginAfterAFailedAttemptShowsTheDriversText) {
+    server.failNextOpens(
+        1, DbError{QStringLiteral("28000"), 18456, QStringLiteral("用户 'sa' 登录失败。")});
+    windows->loginScript = [](SqlLoginDialog& d) {
+        QString err;
+        d.TestConn = openTestConnection(QStringLiteral("erp-db"), QStringLiteral("master"),
+                                        QStringLiteral("sa"), QStringLiteral("wrong"), err);
+        EXPECT_EQ(d.TestConn, nullptr);
+        EXPECT_EQ(err, QStringLiteral("用户 'sa' 登录失败。"));
+        // ...and then the operator gives up.
+    };
+    Main();
+    EXPECT_EQ(system->messageBoxes, QStringList{QStringLiteral("Quenlor|用户 'sa' 登录失败。")});
+    EXPECT_EQ(system->endCalls, 1);
+    EXPECT_EQ(windows->mainWindowShown, 0);
+}
+
+TEST(SystemDbName, ByProductLine) {
+    for (const char* p : {"T3", "T6", "U8", "T"})
+        EXPECT_EQ(GetSystemDbName(QString::fromLatin1(p)), QStringLiteral("UFSystem")) << p;
+    EXPECT_EQ(GetSystemDbName(QStringLiteral("T+")), QStringLiteral("UFTSystem"));
+    EXPECT_EQ(GetSystemDbName(QString()), QStringLiteral("master"));
+    EXPECT_EQ(GetSystemDbName(QStringLiteral("SQL")), QStringLiteral("master"));
+    EXPECT_EQ(GetSystemDbName(QStringLiteral("T3|T6|U8")), QStringLiteral("master"))
+        << "the combined list entry is not a product line";
+}
+
+} // namespace
+} // namespace quenlor

@@ -1,0 +1,130 @@
+#include "core/db/QueryHelpers.h"
+
+#include "support/TestState.h"
+
+namespace quenlor {
+namespace {
+
+using test::table;
+
+class QueryHelpers : public test::StateFixture {
+protected:
+    QueryHelpers() {
+        st().SqlServer = QStringLiteral("erp-db,1433");
+        st().SqlUser = QStringLiteral("sa");
+        st().SqlPassword = QStringLiteral("secret");
+        master = OpenConn(QStringLiteral("master"));
+    }
+    std::unique_ptr<Database> master;
+};
+
+TEST_F(QueryHelpers, LookupValueJoinsItsPiecesWithoutSeparators) {
+    server.answer(QStringLiteral("select name from sys.databases where 1=1 and name='ufsystem'"),
+                  table({QStringLiteral("name")}, {{QStringLiteral("ufsystem")}}));
+    const QVariant v = LookupValue(QStringLiteral("name"), QStringLiteral("sys.databases"),
+                                   QStringLiteral("name='ufsystem'"), master.get());
+    EXPECT_EQ(v.toString(), QStringLiteral("ufsystem"));
+    EXPECT_EQ(
+        server.log.last(),
+        QStringLiteral("master: select name from sys.databases where 1=1 and name='ufsystem'"));
+}
+
+TEST_F(QueryHelpers, NoRowIsNullForLookupAndEmptyTextForGetFieldValue) {
+    st().ErrorText = QStringLiteral("an older failure");
+    const QVariant looked = LookupValue(QStringLiteral("name"), QStringLiteral("sys.databases"),
+                                        QStringLiteral("name='none'"), master.get());
+    EXPECT_FALSE(looked.isValid()) << "null";
+    EXPECT_TRUE(st().ErrorText.isEmpty()) << "cleared on entry, nothing failed";
+
+    const QVariant got =
+        GetFieldValue(QStringLiteral("name"), QStringLiteral("select 1 where 1=0"), master.get());
+    ASSERT_TRUE(got.isValid());
+    EXPECT_EQ(got.typeId(), QMetaType::QString);
+    EXPECT_EQ(got.toString(), QString());
+
+    EXPECT_EQ(NullToStr(looked), QString());
+    EXPECT_EQ(NullToStr(got), QString());
+}
+
+TEST_F(QueryHelpers, NullFieldInTheFirstRowIsNullForBoth) {
+    const QString sql = QStringLiteral("select cacc_name as name from t");
+    server.answer(sql, table({QStringLiteral("name")}, {{QVariant()}, {QStringLiteral("second")}}));
+    EXPECT_FALSE(GetFieldValue(QStringLiteral("name"), sql, master.get()).isValid());
+    server.answer(QStringLiteral("select name from t where 1=1 and x=1"),
+                  table({QStringLiteral("name")}, {{QVariant()}}));
+    EXPECT_FALSE(LookupValue(QStringLiteral("name"), QStringLiteral("t"), QStringLiteral("x=1"),
+                             master.get())
+                     .isValid());
+    EXPECT_TRUE(st().ErrorText.isEmpty());
+}
+
+TEST_F(QueryHelpers, FieldIsFoundWithoutRegardToCaseAndTakenFromTheFirstRow) {
+    const QString sql = QStringLiteral("select a, Name from t");
+    server.answer(sql, table({QStringLiteral("a"), QStringLiteral("Name")},
+                             {{1, QStringLiteral("first")}, {2, QStringLiteral("second")}}));
+    EXPECT_EQ(GetFieldValue(QStringLiteral("NAME"), sql, master.get()).toString(),
+              QStringLiteral("first"));
+    EXPECT_EQ(NullToStr(GetFieldValue(QStringLiteral("a"), sql, master.get())),
+              QStringLiteral("1"));
+}
+
+TEST_F(QueryHelpers, FailuresGiveTheEmptyValueAndTheirText) {
+    // An empty condition leaves the statement ending in "and ", which the server rejects.
+    server.fail(QStringLiteral("select name from t where 1=1 and "),
+                DbError{QStringLiteral("42000"), 102, QStringLiteral("'and' 附近有语法错误。")});
+    const QVariant v =
+        LookupValue(QStringLiteral("name"), QStringLiteral("t"), QString(), master.get());
+    EXPECT_FALSE(v.isValid());
+    EXPECT_EQ(st().ErrorText, QStringLiteral("'and' 附近有语法错误。"));
+    EXPECT_EQ(NullToStr(v), QString()) << "through NullToStr a failure looks like no row";
+
+    // A missing field in a result that has rows.
+    const QString sql = QStringLiteral("select a from t");
+    server.answer(sql, table({QStringLiteral("a")}, {{1}}));
+    EXPECT_FALSE(GetFieldValue(QStringLiteral("name"), sql, master.get()).isValid());
+    EXPECT_FALSE(st().ErrorText.isEmpty());
+
+    // No connection at all.
+    st().ErrorText.clear();
+    EXPECT_FALSE(GetFieldValue(QStringLiteral("name"), sql, nullptr).isValid());
+    EXPECT_FALSE(st().ErrorText.isEmpty());
+    const int statementsBefore = int(server.log.size());
+    EXPECT_FALSE(
+        LookupValue(QStringLiteral("name"), QStringLiteral("t"), QStringLiteral("1=1"), nullptr)
+            .isValid());
+    EXPECT_EQ(server.log.size(), statementsBefore) << "nothing is sent without a connection";
+}
+
+TEST_F(QueryHelpers, OpenConnUsesTheProgramLoginAndKeepsEarlierErrorText) {
+    ASSERT_NE(master, nullptr);
+    ASSERT_EQ(server.opens.size(), 1u);
+    EXPECT_EQ(server.opens[0].server, QStringLiteral("erp-db,1433"));
+    EXPECT_EQ(server.opens[0].database, QStringLiteral("master"));
+    EXPECT_EQ(server.opens[0].user, QStringLiteral("sa"));
+    EXPECT_EQ(server.opens[0].password, QStringLiteral("secret"));
+
+    st().ErrorText = QStringLiteral("earlier");
+    auto tempdb = OpenConn(QStringLiteral("Tempdb"));
+    EXPECT_NE(tempdb, nullptr);
+    EXPECT_EQ(st().ErrorText, QStringLiteral("earlier")) << "success does not clear ErrorText";
+
+    server.failOpen(QStringLiteral("UFSystem"), DbError{QStringLiteral("28000"), 18456,
+                                                        QStringLiteral("用户 'sa' 登录失败。")});
+    EXPECT_EQ(OpenConn(QStringLiteral("UFSystem")), nullptr);
+    EXPECT_EQ(st().ErrorText, QStringLiteral("用户 'sa' 登录失败。"));
+
+    server.failOpen(QStringLiteral("other"), DbError{QStringLiteral("08001"), 0, QString()});
+    EXPECT_EQ(OpenConn(QStringLiteral("other")), nullptr);
+    EXPECT_EQ(st().ErrorText, QStringLiteral("用户 'sa' 登录失败。"))
+        << "a failure without a description leaves the earlier text";
+}
+
+TEST(NullToStrTest, TextFormsOfValues) {
+    EXPECT_EQ(NullToStr(QVariant()), QString());
+    EXPECT_EQ(NullToStr(QVariant(QString())), QString());
+    EXPECT_EQ(NullToStr(QVariant(qint64(2015))), QStringLiteral("2015"));
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("账套"))), QStringLiteral("账套"));
+}
+
+} // namespace
+} // namespace quenlor

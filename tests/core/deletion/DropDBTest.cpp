@@ -1,0 +1,486 @@
+#include "core/deletion/DropDB.h"
+
+#include "support/TestState.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace quenlor {
+namespace {
+
+using test::table;
+
+QString U(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+const QString kVersionQuery =
+    QStringLiteral("SELECT  SERVERPROPERTY('productversion') as productversion,"
+                   "SERVERPROPERTY ('edition') as version");
+
+class DropDatabase : public test::StateFixture {
+protected:
+    DropDatabase() {
+        st().MasterConn = std::make_unique<test::FakeDatabase>(server, QStringLiteral("master"));
+        st().ServerVersionText = U(u"SQL Server 2008 SP1 企业版");
+        st().ServerMajorVersion = 10;
+    }
+
+    Database* master() { return st().MasterConn.get(); }
+    void sql2000() {
+        st().ServerVersionText = U(u"SQL Server 2000 SP4 企业版");
+        st().ServerMajorVersion = 8;
+    }
+    // The server answers the existence query with the database's row.
+    void exists(const QString& existenceQuery, const QString& name) {
+        server.answer(existenceQuery, table({QStringLiteral("name")}, {{name}}));
+    }
+    void fail(const QString& sql, const char16_t* message) {
+        server.fail(sql, DbError{QStringLiteral("42000"), 5070, U(message)});
+    }
+};
+
+const QString kExists =
+    QStringLiteral("select name from master..sysdatabases where 1=1 and name='UFDATA_001_2015'");
+const QString kSingleUser = QStringLiteral("--password \r\nalter database [UFDATA_001_2015] set "
+                                           "single_user with rollback immediate ");
+const QString kSingleUser2000 =
+    QStringLiteral("--password \r\nsp_dboption 'UFDATA_001_2015 ','single user','true'");
+const QString kDrop = QStringLiteral("drop database [UFDATA_001_2015]");
+
+TEST_F(DropDatabase, LaterServerSwitchesWithAlterDatabaseThenDrops) {
+    exists(kExists, QStringLiteral("UFDATA_001_2015"));
+    st().ErrorText = QStringLiteral("left over");
+
+    EXPECT_TRUE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log,
+              (QStringList{
+                  QStringLiteral("master: select name from master..sysdatabases where 1=1 and "
+                                 "name='UFDATA_001_2015'"),
+                  QStringLiteral("master: --password \r\nalter database [UFDATA_001_2015] set "
+                                 "single_user with rollback immediate "),
+                  QStringLiteral("master: drop database [UFDATA_001_2015]"),
+              }));
+    EXPECT_TRUE(st().ErrorText.isEmpty()) << "the existence check clears it";
+}
+
+TEST_F(DropDatabase, Sql2000FamilySwitchesWithSpDboption) {
+    sql2000();
+    exists(kExists, QStringLiteral("UFDATA_001_2015"));
+
+    EXPECT_TRUE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log,
+              (QStringList{
+                  QStringLiteral("master: select name from master..sysdatabases where 1=1 and "
+                                 "name='UFDATA_001_2015'"),
+                  QStringLiteral(
+                      "master: --password \r\nsp_dboption 'UFDATA_001_2015 ','single user','true'"),
+                  QStringLiteral("master: drop database [UFDATA_001_2015]"),
+              }));
+}
+
+TEST_F(DropDatabase, FormFollowsTheMajorVersionNotTheVersionText) {
+    exists(kExists, QStringLiteral("UFDATA_001_2015"));
+
+    st().ServerVersionText = U(u"SQL Server 2000 SP4 企业版");
+    st().ServerMajorVersion = 10;
+    EXPECT_TRUE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log.at(1), QStringLiteral("master: ") + kSingleUser);
+
+    server.log.clear();
+    st().ServerVersionText = QStringLiteral("Microsoft SQL Server");
+    st().ServerMajorVersion = 8;
+    EXPECT_TRUE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log.at(1), QStringLiteral("master: ") + kSingleUser2000);
+}
+
+TEST_F(DropDatabase, EmptyVersionTextIsFilledBeforeTheSwitch) {
+    st().ServerVersionText.clear();
+    st().ServerMajorVersion = 0;
+    server.answer(kVersionQuery,
+                  table({QStringLiteral("productversion"), QStringLiteral("version")},
+                        {{QStringLiteral("8.00.2039"), QStringLiteral("Enterprise Edition")}}));
+    exists(kExists, QStringLiteral("UFDATA_001_2015"));
+
+    EXPECT_TRUE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log,
+              (QStringList{
+                  QStringLiteral("master: select name from master..sysdatabases where 1=1 and "
+                                 "name='UFDATA_001_2015'"),
+                  QStringLiteral("master: SELECT  SERVERPROPERTY('productversion') as "
+                                 "productversion,SERVERPROPERTY ('edition') as version"),
+                  QStringLiteral(
+                      "master: --password \r\nsp_dboption 'UFDATA_001_2015 ','single user','true'"),
+                  QStringLiteral("master: drop database [UFDATA_001_2015]"),
+              }));
+    EXPECT_EQ(st().ServerVersionText, U(u"SQL Server 2000 SP4 企业版"));
+    EXPECT_EQ(st().ServerMajorVersion, 8);
+
+    // Kept for the next drop: the version is not asked again.
+    server.log.clear();
+    EXPECT_TRUE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_FALSE(server.log.contains(QStringLiteral("master: ") + kVersionQuery));
+}
+
+TEST_F(DropDatabase, UnknownVersionFallsBackToAlterDatabase) {
+    st().ServerVersionText.clear();
+    st().ServerMajorVersion = 8; // stale: the failed fill resets it
+    fail(kVersionQuery, u"拒绝了对对象 'SERVERPROPERTY' 的 EXECUTE 权限。");
+    exists(kExists, QStringLiteral("UFDATA_001_2015"));
+
+    EXPECT_TRUE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log.mid(2), (QStringList{QStringLiteral("master: ") + kSingleUser,
+                                              QStringLiteral("master: ") + kDrop}));
+    EXPECT_EQ(st().ServerMajorVersion, 0);
+    EXPECT_EQ(st().ErrorText, U(u"拒绝了对对象 'SERVERPROPERTY' 的 EXECUTE 权限。"))
+        << "a successful drop leaves earlier failure texts unshown";
+}
+
+TEST_F(DropDatabase, MissingDatabaseRunsNothing) {
+    EXPECT_FALSE(DropDB(QStringLiteral("UFDATA_999_2015"), master()));
+    EXPECT_EQ(st().ErrorText, U(u"错误报告:数据库[UFDATA_999_2015]不存在"));
+    EXPECT_EQ(server.log, QStringList{QStringLiteral("master: select name from "
+                                                     "master..sysdatabases where 1=1 and "
+                                                     "name='UFDATA_999_2015'")});
+
+    // A null name in the row is no database either.
+    server.log.clear();
+    server.answer(kExists, table({QStringLiteral("name")}, {{QVariant()}}));
+    EXPECT_FALSE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(st().ErrorText, U(u"错误报告:数据库[UFDATA_001_2015]不存在"));
+    EXPECT_EQ(server.log.size(), 1);
+}
+
+TEST_F(DropDatabase, FailedExistenceCheckDropsNothing) {
+    fail(kExists, u"连接已断开。");
+    EXPECT_FALSE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(st().ErrorText, U(u"连接已断开。"))
+        << "a look-up that could not be made does not say the database is missing";
+    EXPECT_EQ(server.log.size(), 1);
+}
+
+struct NameCase {
+    const char* label;
+    const char16_t* name;
+    const char16_t* existence;
+    const char16_t* alter;
+    const char16_t* dboption;
+    const char16_t* drop;
+};
+
+class DropDatabaseNames : public DropDatabase, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(DropDatabaseNames, NameIsQuotedInEveryStatement) {
+    const NameCase& c = GetParam();
+    exists(U(c.existence), U(c.name));
+
+    EXPECT_TRUE(DropDB(U(c.name), master()));
+    EXPECT_EQ(server.log, (QStringList{U(u"master: ") + U(c.existence), U(u"master: ") + U(c.alter),
+                                       U(u"master: ") + U(c.drop)}));
+
+    server.log.clear();
+    sql2000();
+    EXPECT_TRUE(DropDB(U(c.name), master()));
+    EXPECT_EQ(server.log,
+              (QStringList{U(u"master: ") + U(c.existence), U(u"master: ") + U(c.dboption),
+                           U(u"master: ") + U(c.drop)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, DropDatabaseNames,
+    ::testing::Values(
+        NameCase{
+            "Blank", u"my db", u"select name from master..sysdatabases where 1=1 and name='my db'",
+            u"--password \r\nalter database [my db] set single_user with rollback immediate ",
+            u"--password \r\nsp_dboption 'my db ','single user','true'", u"drop database [my db]"},
+        NameCase{"Hyphen", u"ufdata-001-2015",
+                 u"select name from master..sysdatabases where 1=1 and name='ufdata-001-2015'",
+                 u"--password \r\nalter database [ufdata-001-2015] set single_user with rollback "
+                 u"immediate ",
+                 u"--password \r\nsp_dboption 'ufdata-001-2015 ','single user','true'",
+                 u"drop database [ufdata-001-2015]"},
+        NameCase{"ClosingBracket", u"a]b",
+                 u"select name from master..sysdatabases where 1=1 and name='a]b'",
+                 u"--password \r\nalter database [a]]b] set single_user with rollback immediate ",
+                 u"--password \r\nsp_dboption 'a]b ','single user','true'",
+                 u"drop database [a]]b]"},
+        NameCase{"BracketBreakout", u"x]; drop database master; --",
+                 u"select name from master..sysdatabases where 1=1 and name='x]; drop database "
+                 u"master; --'",
+                 u"--password \r\nalter database [x]]; drop database master; --] set single_user "
+                 u"with rollback immediate ",
+                 u"--password \r\nsp_dboption 'x]; drop database master; -- ','single "
+                 u"user','true'",
+                 u"drop database [x]]; drop database master; --]"},
+        NameCase{"Apostrophe", u"O'Brien",
+                 u"select name from master..sysdatabases where 1=1 and name='O''Brien'",
+                 u"--password \r\nalter database [O'Brien] set single_user with rollback "
+                 u"immediate ",
+                 u"--password \r\nsp_dboption 'O''Brien ','single user','true'",
+                 u"drop database [O'Brien]"},
+        // An equality test: the LIKE wildcards stand for themselves without escaping.
+        NameCase{"PercentUnderscore", u"100%_x",
+                 u"select name from master..sysdatabases where 1=1 and name='100%_x'",
+                 u"--password \r\nalter database [100%_x] set single_user with rollback "
+                 u"immediate ",
+                 u"--password \r\nsp_dboption '100%_x ','single user','true'",
+                 u"drop database [100%_x]"},
+        NameCase{"OpeningBracket", u"[x",
+                 u"select name from master..sysdatabases where 1=1 and name='[x'",
+                 u"--password \r\nalter database [[x] set single_user with rollback immediate ",
+                 u"--password \r\nsp_dboption '[x ','single user','true'", u"drop database [[x]"},
+        NameCase{"Chinese", u"演示账套_2015",
+                 u"select name from master..sysdatabases where 1=1 and name='演示账套_2015'",
+                 u"--password \r\nalter database [演示账套_2015] set single_user with rollback "
+                 u"immediate ",
+                 u"--password \r\nsp_dboption '演示账套_2015 ','single user','true'",
+                 u"drop database [演示账套_2015]"}),
+    [](const ::testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
+
+TEST_F(DropDatabase, NameLengthIsCheckedBeforeAnyStatement) {
+    // The limit is on the name, not on its quoted form: 127 letters and a "]" still go.
+    const QString longest = QString(127, u'a') + u']';
+    ASSERT_EQ(longest.size(), 128);
+    exists(QStringLiteral("select name from master..sysdatabases where 1=1 and name='") + longest +
+               u'\'',
+           longest);
+    EXPECT_TRUE(DropDB(longest, master()));
+    ASSERT_EQ(server.log.size(), 3);
+    EXPECT_EQ(server.log.at(2), QStringLiteral("master: drop database [") + QString(127, u'a') +
+                                    QStringLiteral("]]]"));
+
+    server.log.clear();
+    st().ErrorText.clear();
+    const QString tooLong = QString(129, u'a');
+    EXPECT_FALSE(DropDB(tooLong, master()));
+    EXPECT_TRUE(server.log.isEmpty());
+    EXPECT_EQ(st().ErrorText,
+              U(u"数据库名“") + tooLong + U(u"”无效（超过 128 个字符），未执行任何删除。"));
+
+    // 129 characters of which only the last is beyond the server's limit, in Chinese.
+    const QString tooLongChinese = QString(128, u'账') + u'套';
+    EXPECT_FALSE(DropDB(tooLongChinese, master()));
+    EXPECT_TRUE(server.log.isEmpty());
+
+    EXPECT_FALSE(DropDB(QString(), master()));
+    EXPECT_TRUE(server.log.isEmpty());
+    EXPECT_EQ(st().ErrorText, U(u"数据库名为空，未执行任何删除。"));
+}
+
+TEST_F(DropDatabase, RefusedSwitchStillAttemptsTheDrop) {
+    exists(kExists, QStringLiteral("UFDATA_001_2015"));
+    fail(kSingleUser, u"用户没有更改数据库 'UFDATA_001_2015' 的权限。");
+
+    EXPECT_TRUE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log.mid(1), (QStringList{QStringLiteral("master: ") + kSingleUser,
+                                              QStringLiteral("master: ") + kDrop}));
+    EXPECT_EQ(st().ErrorText, U(u"用户没有更改数据库 'UFDATA_001_2015' 的权限。"))
+        << "the switch's text stays behind a successful drop";
+}
+
+TEST_F(DropDatabase, SetSingleUserCountsAnAlreadySingleUserDatabaseAsSwitched) {
+    EXPECT_TRUE(SetSingleUser(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log, QStringList{QStringLiteral("master: ") + kSingleUser});
+
+    fail(kSingleUser, u"数据库 'UFDATA_001_2015' 已处于单用户模式，且当前有用户连接到它。");
+    EXPECT_TRUE(SetSingleUser(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(st().ErrorText,
+              U(u"数据库 'UFDATA_001_2015' 已处于单用户模式，且当前有用户连接到它。"));
+
+    fail(kSingleUser, u"用户没有更改数据库 'UFDATA_001_2015' 的权限。");
+    EXPECT_FALSE(SetSingleUser(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(st().ErrorText, U(u"用户没有更改数据库 'UFDATA_001_2015' 的权限。"));
+}
+
+TEST_F(DropDatabase, FailedDropPutsBackTheMultiUserModeItSwitchedFrom) {
+    exists(kExists, QStringLiteral("UFDATA_001_2015"));
+    fail(kDrop, u"无法删除数据库 \"UFDATA_001_2015\"，因为该数据库当前正在使用。");
+
+    EXPECT_FALSE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(st().ErrorText, U(u"无法删除数据库 \"UFDATA_001_2015\"，因为该数据库当前正在使用。"));
+    EXPECT_EQ(server.log,
+              (QStringList{
+                  QStringLiteral("master: select name from master..sysdatabases where 1=1 and "
+                                 "name='UFDATA_001_2015'"),
+                  QStringLiteral("master: --password \r\nalter database [UFDATA_001_2015] set "
+                                 "single_user with rollback immediate "),
+                  QStringLiteral("master: drop database [UFDATA_001_2015]"),
+                  QStringLiteral("master: alter database [UFDATA_001_2015] set multi_user"),
+              }));
+
+    server.log.clear();
+    sql2000();
+    fail(QStringLiteral("sp_dboption 'UFDATA_001_2015','single user','false'"),
+         u"multi-user refused");
+    EXPECT_FALSE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log.mid(1),
+              (QStringList{
+                  QStringLiteral(
+                      "master: --password \r\nsp_dboption 'UFDATA_001_2015 ','single user','true'"),
+                  QStringLiteral("master: drop database [UFDATA_001_2015]"),
+                  QStringLiteral("master: sp_dboption 'UFDATA_001_2015','single user','false'"),
+              }));
+    EXPECT_EQ(st().ErrorText, U(u"无法删除数据库 \"UFDATA_001_2015\"，因为该数据库当前正在使用。"))
+        << "the restore's own failure does not hide the drop's";
+}
+
+TEST_F(DropDatabase, FailedDropLeavesAModeThisCallDidNotSet) {
+    exists(kExists, QStringLiteral("UFDATA_001_2015"));
+    fail(kDrop, u"无法删除数据库 \"UFDATA_001_2015\"，因为该数据库当前正在使用。");
+
+    // Already single-user before we came: not ours to change.
+    fail(kSingleUser, u"数据库 'UFDATA_001_2015' 已处于单用户模式，且当前有用户连接到它。");
+    EXPECT_FALSE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log.size(), 3);
+    EXPECT_EQ(server.log.last(), QStringLiteral("master: ") + kDrop);
+
+    // The switch was refused: the drop's text replaces the switch's.
+    server.log.clear();
+    fail(kSingleUser, u"用户没有更改数据库 'UFDATA_001_2015' 的权限。");
+    EXPECT_FALSE(DropDB(QStringLiteral("UFDATA_001_2015"), master()));
+    EXPECT_EQ(server.log.size(), 3);
+    EXPECT_EQ(server.log.last(), QStringLiteral("master: ") + kDrop);
+    EXPECT_EQ(st().ErrorText, U(u"无法删除数据库 \"UFDATA_001_2015\"，因为该数据库当前正在使用。"));
+}
+
+TEST(AddPasswordComment, PutsTheCommentLineInFrontOfAStatement) {
+    EXPECT_EQ(AddPasswordComment(QString()), QString());
+    EXPECT_EQ(AddPasswordComment(QStringLiteral("select 1")),
+              QStringLiteral("--password \r\nselect 1"));
+    EXPECT_EQ(AddPasswordComment(QStringLiteral(" ")), QStringLiteral("--password \r\n "));
+}
+
+// A real folder tree: <root>/Data/ZT001/2015, the data file already gone with its database.
+class RemoveEmptyFolder : public test::StateFixture {
+protected:
+    RemoveEmptyFolder() {
+        EXPECT_TRUE(QDir(root.path()).mkpath(QStringLiteral("Data/ZT001/2015")));
+        year = root.path() + QStringLiteral("/Data/ZT001/2015");
+        account = root.path() + QStringLiteral("/Data/ZT001");
+    }
+
+    // As the server reports paths.
+    static QString backslashed(QString path) { return path.replace(u'/', u'\\'); }
+    static void touch(const QString& path) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    QTemporaryDir root;
+    QString year;
+    QString account;
+};
+
+TEST_F(RemoveEmptyFolder, RemovesTheEmptyFolderOfTheFileAndLeavesItsParent) {
+    EXPECT_TRUE(RemoveEmptyDir(backslashed(year + QStringLiteral("/UFDATA.MDF"))));
+    EXPECT_FALSE(QFileInfo::exists(year));
+    EXPECT_TRUE(QFileInfo::exists(account)) << "now empty, but it did not hold the file";
+}
+
+TEST_F(RemoveEmptyFolder, SlashSeparatesWhereItIsTheSystemSeparator) {
+    const bool removed = RemoveEmptyDir(year + QStringLiteral("/UFDATA.MDF"));
+#ifdef Q_OS_WIN
+    EXPECT_FALSE(removed);
+    EXPECT_TRUE(QFileInfo::exists(year));
+#else
+    EXPECT_TRUE(removed);
+    EXPECT_FALSE(QFileInfo::exists(year));
+    EXPECT_TRUE(QFileInfo::exists(account));
+#endif
+}
+
+TEST_F(RemoveEmptyFolder, AnyEntryKeepsTheFolder) {
+    touch(year + QStringLiteral("/.hidden"));
+    EXPECT_FALSE(RemoveEmptyDir(backslashed(year + QStringLiteral("/UFDATA.MDF"))));
+    EXPECT_TRUE(QFileInfo::exists(year + QStringLiteral("/.hidden")));
+    ASSERT_TRUE(QFile::remove(year + QStringLiteral("/.hidden")));
+
+    ASSERT_TRUE(QDir(year).mkdir(QStringLiteral("sub")));
+    EXPECT_FALSE(RemoveEmptyDir(backslashed(year + QStringLiteral("/UFDATA.MDF"))));
+    EXPECT_TRUE(QFileInfo::exists(year + QStringLiteral("/sub")));
+    ASSERT_TRUE(QDir(year).rmdir(QStringLiteral("sub")));
+
+    touch(year + QStringLiteral("/UFDATA_LOG.LDF"));
+    EXPECT_FALSE(RemoveEmptyDir(backslashed(year + QStringLiteral("/UFDATA.MDF"))));
+    EXPECT_TRUE(QFileInfo::exists(year + QStringLiteral("/UFDATA_LOG.LDF")));
+    EXPECT_TRUE(st().ErrorText.isEmpty()) << "a folder in use is no failure";
+}
+
+// Linux only: the links and permission bits these make are Linux's (on Windows a link needs a
+// privilege the tests do not have, and access lists bind differently).
+#ifndef Q_OS_WIN
+TEST_F(RemoveEmptyFolder, DanglingLinkCountsAsAnEntry) {
+    ASSERT_TRUE(QFile::link(root.path() + QStringLiteral("/nowhere"), year + QStringLiteral("/l")));
+    EXPECT_FALSE(RemoveEmptyDir(year + QStringLiteral("/UFDATA.MDF")));
+    EXPECT_TRUE(QFileInfo(year + QStringLiteral("/l")).isSymLink());
+}
+
+TEST_F(RemoveEmptyFolder, LinkToAFolderIsNotTheFolder) {
+    const QString link = account + QStringLiteral("/2016");
+    ASSERT_TRUE(QFile::link(year, link));
+    EXPECT_FALSE(RemoveEmptyDir(link + QStringLiteral("/UFDATA.MDF")));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(year));
+}
+
+TEST_F(RemoveEmptyFolder, FolderThatCannotBeRemovedLeavesATextAndStays) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    QFile::setPermissions(account, QFile::ReadOwner | QFile::ExeOwner);
+    const bool removed = RemoveEmptyDir(year + QStringLiteral("/UFDATA.MDF"));
+    QFile::setPermissions(account, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_FALSE(removed);
+    EXPECT_TRUE(QFileInfo::exists(year));
+    EXPECT_TRUE(st().ErrorText.startsWith(U(u"无法删除文件夹“") + year + U(u"”：")))
+        << st().ErrorText.toStdString();
+}
+#endif
+
+TEST_F(RemoveEmptyFolder, MissingFolderDoesNothing) {
+    st().ErrorText = QStringLiteral("before");
+    EXPECT_FALSE(
+        RemoveEmptyDir(backslashed(root.path() + QStringLiteral("/Data/ZT002/2015/U.MDF"))));
+    touch(account + QStringLiteral("/notes.txt"));
+    EXPECT_FALSE(RemoveEmptyDir(backslashed(account + QStringLiteral("/notes.txt/U.MDF"))))
+        << "a folder that is a file";
+    EXPECT_TRUE(QFileInfo::exists(account + QStringLiteral("/notes.txt")));
+    EXPECT_EQ(st().ErrorText, QStringLiteral("before"));
+    EXPECT_TRUE(QFileInfo::exists(year));
+}
+
+// Paths whose folder is a bare drive, the root or nothing at all. Each would name the working
+// folder (or a folder in it) if taken literally, so the working folder is an empty one; on Linux
+// it holds an empty folder named "D:", which a drive letter must never be taken for.
+TEST_F(RemoveEmptyFolder, DriveRootAndBareNamesAreNeverRemoved) {
+    const QString working = year;
+#ifndef Q_OS_WIN
+    ASSERT_TRUE(QDir(working).mkdir(QStringLiteral("D:")));
+#endif
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(working));
+
+    const bool drive = RemoveEmptyDir(QStringLiteral("D:\\UFDATA.MDF"));
+#ifndef Q_OS_WIN
+    EXPECT_TRUE(QDir(working).rmdir(QStringLiteral("D:"))) << "the folder named D: stays";
+#endif
+    const bool bare = RemoveEmptyDir(QStringLiteral("UFDATA.MDF"));
+    const bool backslashRoot = RemoveEmptyDir(QStringLiteral("\\UFDATA.MDF"));
+    const bool slashRoot = RemoveEmptyDir(QStringLiteral("/UFDATA.MDF"));
+    const bool emptyPath = RemoveEmptyDir(QString());
+
+    QDir::setCurrent(saved);
+    EXPECT_FALSE(drive);
+    EXPECT_FALSE(bare);
+    EXPECT_FALSE(backslashRoot);
+    EXPECT_FALSE(slashRoot);
+    EXPECT_FALSE(emptyPath);
+    EXPECT_TRUE(QFileInfo::exists(working));
+}
+
+} // namespace
+} // namespace quenlor
