@@ -57,7 +57,8 @@ void BM_FillGrid(benchmark::State& s) {
     for (auto _ : s) {
         MainListing listing;
         const std::size_t before = heapInUse();
-        listing.LoadDB(QStringLiteral("T+"), QString());
+        listing.select({ProductFamily::Tplus, QString()});
+        listing.LoadDB();
         gridBytes = heapInUse() - before;
         benchmark::DoNotOptimize(listing.grid().Rows());
     }

@@ -68,10 +68,8 @@ public:
     }
 
     void refresh() {
-        const QString product = listing.productEntries().value(0);
-        QStringList accounts;
-        listing.accountEntries(MainListing::accountQuery(product), accounts);
-        listing.LoadDB(product, accounts.value(0));
+        listing.chooseProduct(listing.productEntries().value(0));
+        listing.LoadDB();
     }
 
     MainListing listing;
@@ -176,12 +174,14 @@ void BM_SimulatedRunOf100Deletions(benchmark::State& state) {
             client.listing.toggleTick(row, 0);
         client.messages()->answers = {MsgResult::Yes};
         QuietProgress progress;
-        DeletionRun run(client.listing, progress, [&] { client.refresh(); });
+        DeletionRun run(
+            progress, [&](const ListedRow& row) { return client.listing.stillShows(row); },
+            [&] { client.refresh(); });
         state.ResumeTiming();
 
         const int statementsBefore = server.engine().statementCount();
         Split split(server);
-        run.cmdConfirm_Click(QStringLiteral("全部"), true);
+        run.cmdConfirm_Click(client.listing.confirmedSelection(), true);
         split.stop(state);
         statements += server.engine().statementCount() - statementsBefore;
         wall += split.wallTotal();

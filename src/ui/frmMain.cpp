@@ -2,11 +2,11 @@
 
 #include "core/app/ProgramState.h"
 #include "core/info/ReadmeInfo.h"
+#include "ui/FramePicture.h"
+#include "ui/ListingView.h"
 #include "ui/WindowDrag.h"
 #include "ui/WindowFrame.h"
 #include "ui/frmAbout.h"
-#include "ui/FramePicture.h"
-#include "ui/ListingView.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -27,8 +27,6 @@
 namespace quenlor {
 
 namespace {
-
-const QString kAllAccounts = QStringLiteral("全部");
 
 // Design-time places of the body, in twips. They stay put when the window is resized: only the
 // frame follows the window's size.
@@ -110,7 +108,9 @@ QIcon refreshIcon(const QWidget* widget, int side) {
 
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      m_run(m_listing, *this, [this] { cboType_Click(); }) {
+      m_run(
+          *this, [this](const ListedRow& row) { return m_listing.stillShows(row); },
+          [this] { cboType_Click(); }) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kProgramTitle);
 
@@ -293,15 +293,13 @@ void frmMain::InitFormInfo() {
 
 void frmMain::LoadProductList() {
     cboType->clear();
-    cboType->addItems(m_listing.productEntries());
+    for (const ProductFamily product : m_listing.productEntries())
+        cboType->addItem(productEntry(product), QVariant::fromValue(product));
     cboType->setCurrentIndex(0);
     cboType_Click();
 }
 
-void frmMain::FillCombo(QComboBox* combo, const QString& query) {
-    QStringList entries;
-    // A failure is reported by the listing; the list then simply stays empty.
-    m_listing.accountEntries(query, entries);
+void frmMain::FillCombo(QComboBox* combo, const QStringList& entries) {
     combo->clear();
     combo->addItems(entries);
     if (combo->count() > 0) {
@@ -316,7 +314,7 @@ int frmMain::SetListIndex(QComboBox* combo, int index) {
 }
 
 void frmMain::LoadDB() {
-    m_listing.LoadDB(cboType->currentText(), cboAcc->currentText());
+    m_listing.LoadDB();
     const GridModel& grid = m_listing.grid();
     if (grid.Rows() == 0)
         return;
@@ -332,33 +330,21 @@ void frmMain::LoadDB() {
 
 void frmMain::cboType_Click() {
     MainListing::Action action(m_listing);
-    const QString type = cboType->currentText();
-    m_listing.CurrentType = type;
-    lblAcc->show();
-    cboAcc->show();
-    chkDeleteDB->setChecked(false);
-    chkDeleteDB->setEnabled(true);
-    // A plain server database has no account sets and can only go as a whole database.
-    if (type == QLatin1String("SQL")) {
-        lblAcc->hide();
-        cboAcc->hide();
-        chkDeleteDB->setChecked(true);
-        chkDeleteDB->setEnabled(false);
-    }
-    const QString query = MainListing::accountQuery(type);
-    if (!query.isEmpty()) {
-        FillCombo(cboAcc, query);
-    } else {
-        cboAcc->clear();
-        cboAcc->addItem(kAllAccounts);
-        cboAcc->setCurrentIndex(0);
-        cboAcc_Click();
-    }
+    const QVariant product = cboType->currentData();
+    const ProductChoice choice = m_listing.chooseProduct(
+        product.isValid() ? product.value<ProductFamily>() : ProductFamily::None);
+    lblAcc->setVisible(choice.accountsShown);
+    cboAcc->setVisible(choice.accountsShown);
+    chkDeleteDB->setChecked(choice.deleteDatabasesForced);
+    chkDeleteDB->setEnabled(!choice.deleteDatabasesForced);
+    // A failed account query was reported by the listing; the list then simply stays empty.
+    FillCombo(cboAcc, choice.accounts);
     m_listing.requestRefresh();
 }
 
 void frmMain::cboAcc_Click() {
     MainListing::Action action(m_listing);
+    m_listing.chooseAccount(cboAcc->currentText());
     m_listing.requestRefresh();
 }
 
@@ -386,7 +372,7 @@ void frmMain::cmdClear_Click() {
 // --- The deletion run ---
 
 void frmMain::cmdConfirm_Click() {
-    m_run.cmdConfirm_Click(cboAcc->currentText(), chkDeleteDB->isChecked());
+    m_run.cmdConfirm_Click(m_listing.confirmedSelection(), chkDeleteDB->isChecked());
 }
 
 void frmMain::cmdStop_Click() {

@@ -2,8 +2,8 @@
 
 #include "core/deletion/DeletionRun.h"
 #include "core/deletion/ProgressSink.h"
-#include "ui/FrameLayout.h"
 #include "core/listing/MainListing.h"
+#include "ui/FrameLayout.h"
 
 #include <QList>
 #include <QPair>
@@ -40,7 +40,8 @@ public:
     void Form_Resize();
 
     void LoadProductList();
-    void FillCombo(QComboBox* combo, const QString& query);
+    // Fills a list with entries and chooses the first.
+    void FillCombo(QComboBox* combo, const QStringList& entries);
     int SetListIndex(QComboBox* combo, int index);
     // Lists what the two lists select and gives the grid its look.
     void LoadDB();

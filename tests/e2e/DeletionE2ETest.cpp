@@ -10,7 +10,9 @@ namespace quenlor {
 namespace {
 
 using test::kClassic;
+using test::kDatabases;
 using test::kDone;
+using test::kTplus;
 using test::Told;
 
 class DeletionE2E : public test::ProgramOnServer {
@@ -197,7 +199,7 @@ TEST_F(DeletionE2E, NewerCatalogueRangeMarksEachYearAndDropsItsDatabaseWithTheSe
 TEST_F(DeletionE2E, TplusAccountsTakeTheirBackupPlansByNumberAndTheirPeriodsById) {
     // Account 000004 has record ID 3; the plan row of account number 3 must stay.
     start("tplus");
-    show("T+");
+    show(kTplus);
     tick(0, "UFTData517372_000002");
     tick(0, "UFTData517372_000004");
     remember();
@@ -228,7 +230,7 @@ TEST_F(DeletionE2E, TplusAccountsTakeTheirBackupPlansByNumberAndTheirPeriodsById
 TEST_F(DeletionE2E, TplusAccountWithoutItsDatabaseIsFoundByNumberAndLeavesEveryDatabase) {
     // The missing account has record ID 4 and number 3.
     start("tplus");
-    show("T+");
+    show(kTplus);
     tick(1, "3");
     remember();
     const QString sys = "UFTSystem";
@@ -252,7 +254,7 @@ TEST_F(DeletionE2E, TplusAccountWithoutItsDatabaseIsFoundByNumberAndLeavesEveryD
 
 TEST_F(DeletionE2E, PlainDatabasesGoWithTheirFilesAndNothingElse) {
     start("realistic");
-    show("SQL");
+    show(kDatabases);
     tick(0, "HRDB");
     tick(0, "测试库");
     remember();
@@ -274,7 +276,7 @@ TEST_F(DeletionE2E, PlainDatabasesGoWithTheirFilesAndNothingElse) {
 // leaves an offline database's files on disk, so they and their folder stay.
 TEST_F(DeletionE2E, OfflineDatabaseIsDroppedButItsFilesStay) {
     start("realistic");
-    show("SQL");
+    show(kDatabases);
     tick(0, "OA_Archive");
     const QStringList files = filesOf("OA_Archive");
     ASSERT_EQ(files.size(), 2);
@@ -295,7 +297,7 @@ TEST_F(DeletionE2E, OfflineDatabaseIsDroppedButItsFilesStay) {
 
 TEST_F(DeletionE2E, Sql2000AccountSetSwitchesEachDatabaseThroughSpDboption) {
     start("sql2000");
-    show("SQL");
+    show(kDatabases);
     EXPECT_FALSE(shownColumn(0).contains("Northwind"));
     EXPECT_FALSE(shownColumn(0).contains("pubs"));
     show(kClassic);

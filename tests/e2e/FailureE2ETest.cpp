@@ -9,6 +9,7 @@ namespace quenlor {
 namespace {
 
 using test::kClassic;
+using test::kDatabases;
 using test::kDone;
 using test::SimulatedServer;
 using test::Told;
@@ -80,7 +81,7 @@ TEST_F(FailureE2E, ConnectionUsingTheDatabaseIsEndedByTheSingleUserSwitch) {
     start("realistic");
     std::unique_ptr<Database> other = otherProgram();
     other->execute("use UFDATA_002_2021");
-    show("SQL");
+    show(kDatabases);
     tick(0, "UFDATA_002_2021");
 
     EXPECT_EQ(confirm(), (Told{{1, kDone}}));
@@ -100,7 +101,7 @@ TEST_F(FailureE2E, Sql2000CannotTakeADatabaseFromAnotherConnection) {
     // sp_dboption has no ROLLBACK IMMEDIATE: the switch and then the drop are refused.
     start("sql2000");
     std::unique_ptr<Database> other = otherProgram("UFDATA_002_2007");
-    show("SQL");
+    show(kDatabases);
     tick(0, "UFDATA_002_2007");
 
     EXPECT_EQ(confirm(), (Told{{4, serverText(3702, "UFDATA_002_2007")}}));
@@ -197,7 +198,7 @@ TEST_F(FailureE2E, CatalogueRefusingTheLastDeleteRollsBackTheWholeAccountSet) {
 
 TEST_F(FailureE2E, DatabaseDroppedElsewhereAfterTheListingIsReportedAndTheRunStops) {
     start("realistic");
-    show("SQL");
+    show(kDatabases);
     tick(0, "ReportServer");
     tick(0, "ReportServerTempDB");
     otherProgram()->execute("drop database [ReportServer]");

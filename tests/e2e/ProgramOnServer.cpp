@@ -26,7 +26,7 @@ QString cellText(const QVariant& v) {
 } // namespace
 
 ProgramOnServer::ProgramOnServer() {
-    listing.setRefresh([this] { listing.LoadDB(productText, accountText); });
+    listing.setRefresh([this] { listing.LoadDB(); });
 }
 
 ProgramOnServer::~ProgramOnServer() {
@@ -65,35 +65,25 @@ void ProgramOnServer::start(const QString& scenario, int queryTimeoutSeconds) {
 
 // --- The main window ---
 
-QStringList ProgramOnServer::accountEntries(const QString& product) {
-    QStringList entries;
-    const QString query = MainListing::accountQuery(product);
-    if (query.isEmpty())
-        return {kAll};
-    listing.accountEntries(query, entries);
-    return entries;
+QStringList ProgramOnServer::accountEntries(ProductFamily product) {
+    return listing.accountEntries(product);
 }
 
-void ProgramOnServer::fillAccounts() {
-    accountText = accountEntries(productText).value(0);
-}
-
-void ProgramOnServer::show(const QString& product, const QString& account) {
+void ProgramOnServer::show(ProductFamily product, const QString& account) {
     MainListing::Action action(listing);
-    productText = product;
-    listing.CurrentType = product;
-    const QStringList entries = accountEntries(product);
+    const QStringList entries = listing.chooseProduct(product).accounts;
     if (!entries.contains(account))
         ADD_FAILURE() << "no account entry " << account.toStdString() << " for "
-                      << product.toStdString() << ": " << entries.join(u',').toStdString();
-    accountText = account;
+                      << productEntry(product).toStdString() << ": "
+                      << entries.join(u',').toStdString();
+    listing.chooseAccount(account);
     listing.requestRefresh();
 }
 
 void ProgramOnServer::reload() {
     ++reloads;
     MainListing::Action action(listing);
-    fillAccounts();
+    listing.chooseProduct(listing.selection().product);
     listing.requestRefresh();
 }
 
@@ -130,7 +120,7 @@ void ProgramOnServer::tick(int column, const QString& text) {
 Told ProgramOnServer::confirm(bool deleteDatabases) {
     const qsizetype before = messages->shown.size();
     messages->answers.append(MsgResult::Yes);
-    run.cmdConfirm_Click(accountText, deleteDatabases);
+    run.cmdConfirm_Click(listing.confirmedSelection(), deleteDatabases);
     const Told shown = messages->shown.mid(before);
     if (shown.value(0) != qMakePair(MsgKind::Question, kQuestion)) {
         ADD_FAILURE() << "the run was not confirmed: "

@@ -17,8 +17,11 @@
 
 namespace quenlor::test {
 
-inline const QString kAll = QStringLiteral("全部");
-inline const QString kClassic = QStringLiteral("T3|T6|U8");
+inline const QString kAll = kAllAccounts;
+// The product entries the main window offers on these servers.
+inline constexpr ProductFamily kClassic = ProductFamily::UfSystem;
+inline constexpr ProductFamily kTplus = ProductFamily::Tplus;
+inline constexpr ProductFamily kDatabases = ProductFamily::ServerDatabases;
 inline const QString kQuestion = QStringLiteral("重要提示:数据库删除后将不可恢复，确认操作吗？");
 inline const QString kDone = QStringLiteral("已成功删除！");
 
@@ -59,9 +62,9 @@ protected:
     // --- The main window ---
 
     // The account list of a product as cboAcc fills it.
-    QStringList accountEntries(const QString& productText);
+    QStringList accountEntries(ProductFamily product);
     // Chooses the product and account entries and lists them.
-    void show(const QString& productText, const QString& accountText = kAll);
+    void show(ProductFamily product, const QString& accountText = kAll);
     // The grid's data rows without the tick column.
     QList<QStringList> shownRows() const;
     // One column of the data rows (0 is the first column after the ticks).
@@ -100,15 +103,13 @@ protected:
 
     MainListing listing;
     ProgressRecord progress;
-    QString productText;
-    QString accountText;
     int reloads = 0;
-    DeletionRun run{listing, progress, [this] { reload(); }};
+    DeletionRun run{progress, [this](const ListedRow& row) { return listing.stillShows(row); },
+                    [this] { reload(); }};
 
 private:
     // What the window does after a successful run: the product selection handler again.
     void reload();
-    void fillAccounts();
 
     std::unique_ptr<SimulatedServer> m_sim;
 };

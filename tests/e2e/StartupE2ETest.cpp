@@ -12,6 +12,8 @@ namespace {
 
 using test::kAll;
 using test::kClassic;
+using test::kDatabases;
+using test::kTplus;
 
 struct Detection {
     const char* scenario;
@@ -36,8 +38,9 @@ TEST_P(StartupE2E, DetectsVersionProductAndCatalogueAndOpensItsConnections) {
 
     EXPECT_EQ(st().ServerVersionText, QString::fromUtf8(d.versionText));
     EXPECT_EQ(st().ServerMajorVersion, d.major);
-    EXPECT_EQ(st().ProductType, QString::fromUtf8(d.productType));
-    EXPECT_EQ(st().ProductSubType, QString::fromUtf8(d.productSubType));
+    EXPECT_EQ(productName(st().ProductType), QString::fromUtf8(d.productType));
+    EXPECT_EQ(st().ProductSubType == UfCatalogue::NewerU8 ? QStringLiteral("U8N") : QString(),
+              QString::fromUtf8(d.productSubType));
     EXPECT_EQ(st().SystemDbName, QString::fromUtf8(d.systemDb));
     EXPECT_TRUE(st().ErrorText.isEmpty()) << st().ErrorText.toStdString();
     EXPECT_TRUE(system->messageBoxes.isEmpty());
@@ -66,7 +69,10 @@ TEST_P(StartupE2E, DetectsVersionProductAndCatalogueAndOpensItsConnections) {
         EXPECT_FALSE(sent.contains("select name from " + other + where)) << name;
     }
 
-    EXPECT_EQ(listing.productEntries(), QString::fromUtf8(d.products).split(u','));
+    QStringList offered;
+    for (const ProductFamily p : listing.productEntries())
+        offered << productEntry(p);
+    EXPECT_EQ(offered, QString::fromUtf8(d.products).split(u','));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -121,7 +127,7 @@ TEST_F(ListingE2E, ClassicServerShowsEveryTroubleWhereTheOperatorLooks) {
     EXPECT_EQ(shownColumn(2), (QStringList{"2020", "2021"}));
 
     // The plain listing: every database but the system ones, with the states of their flags.
-    show("SQL");
+    show(kDatabases);
     QStringList expected;
     for (const char* name : {"HRDB",
                              "OA_Archive",
@@ -187,7 +193,7 @@ TEST_F(ListingE2E, NewerCatalogueListsEachDatabaseAsAYearRange) {
 
 TEST_F(ListingE2E, TplusListingShowsAccountsByNumberWithAndWithoutTheirDatabase) {
     start("tplus");
-    show("T+");
+    show(kTplus);
     EXPECT_EQ(shownRows(), (QList<QStringList>{{"UFTData604218_000001", "", "", "",
                                                 "系统管理控制之外", pathOf("UFTData604218_000001")},
                                                {"UFTData517372_000001", "1", "中原汽配", "2022",

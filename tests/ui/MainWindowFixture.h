@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/login/clsUFLogin.h"
-#include "ui/frmMain.h"
 #include "support/ListingStatements.h"
 #include "support/TestState.h"
 #include "support/UiDriver.h"
+#include "ui/frmMain.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 namespace quenlor {
 
 struct ClsUFLoginTestAccess {
-    static void setVersion(clsUFLogin& bridge, const QString& version) {
+    static void setVersion(clsUFLogin& bridge, ProductFamily version) {
         bridge.m_Version = version;
     }
 };
@@ -71,7 +71,7 @@ protected:
         server.answer(kUftSystemLookup,
                       table({QStringLiteral("name")}, {{QStringLiteral("UFTSystem")}}));
     }
-    void setErpVersion(const QString& version) {
+    void setErpVersion(ProductFamily version) {
         ClsUFLoginTestAccess::setVersion(st().UFLogin(), version);
     }
     void accounts(const QList<QList<QVariant>>& rows) {

@@ -1,8 +1,8 @@
 #include "ui/MainWindowFixture.h"
 
 #include "core/info/ReadmeInfo.h"
-#include "ui/frmAbout.h"
 #include "platform/Gbk.h"
+#include "ui/frmAbout.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -35,7 +35,7 @@ protected:
 };
 
 TEST_F(FrmMainAboutTest, WithoutReadmeOrNetworkTheCaptionHasItsElevenPieces) {
-    st().ProductType = QStringLiteral("U8");
+    st().ProductType = ProductFamily::U8;
     st().ServerVersionText = QStringLiteral("SQL Server 2008 R2");
     open();
     EXPECT_EQ(http->asked.size(), 1) << "one refresh per loading";
@@ -46,7 +46,7 @@ TEST_F(FrmMainAboutTest, WithoutReadmeOrNetworkTheCaptionHasItsElevenPieces) {
 }
 
 TEST_F(FrmMainAboutTest, DownloadedReadmeFeedsTheCaptionBeforeTheWindowShows) {
-    st().ProductType = QStringLiteral("T+");
+    st().ProductType = ProductFamily::Tplus;
     st().ServerVersionText = QStringLiteral("SQL Server 2019");
     http->next = {true,
                   *encodeGbk(QStringLiteral("[说明]\r\n作者=郑十\r\nQQ=30003\r\nQQ群=40004\r\n"

@@ -69,17 +69,6 @@ TEST_F(FrmMainGridTest, FailingListingIsShownOnceAndKeepsTheHeader) {
     EXPECT_EQ(model().Rows(), 2);
 }
 
-TEST_F(FrmMainGridTest, UnknownProductListsNothing) {
-    setErpVersion(QStringLiteral("U9"));
-    open();
-    ASSERT_EQ(cboType()->currentText(), QStringLiteral("U9"));
-    EXPECT_EQ(entries(cboAcc()), QStringList{QStringLiteral("全部")});
-    EXPECT_EQ(model().Rows(), 0);
-    EXPECT_EQ(grid()->model()->columnCount(), 0);
-    EXPECT_TRUE(listings().isEmpty());
-    EXPECT_TRUE(messages->shown.isEmpty());
-}
-
 // --- The grid's look ---
 
 TEST_F(FrmMainGridTest, ColumnsRowsAndHeaderTakeTheirSizes) {

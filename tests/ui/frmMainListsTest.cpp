@@ -26,7 +26,7 @@ protected:
 // --- Products ---
 
 TEST_F(FrmMainListsTest, ProductNamedByTheErpComesFirstInsteadOfTheSharedCatalogue) {
-    setErpVersion(QStringLiteral("U8"));
+    setErpVersion(ProductFamily::U8);
     hasUfSystem();
     hasUftSystem();
     open();
@@ -48,7 +48,7 @@ TEST_F(FrmMainListsTest, WithoutAnyErpCatalogueOnlyPlainDatabasesAreOffered) {
     EXPECT_EQ(entries(cboType()), QStringList{"SQL"});
     EXPECT_EQ(cboType()->currentText(), QStringLiteral("SQL"));
     expectAccountControls(false);
-    EXPECT_EQ(window->listing().CurrentType, QStringLiteral("SQL"));
+    EXPECT_EQ(window->listing().CurrentType, ProductFamily::ServerDatabases);
 }
 
 TEST_F(FrmMainListsTest, LeavingPlainDatabasesBringsTheAccountControlsBack) {
@@ -65,7 +65,7 @@ TEST_F(FrmMainListsTest, LeavingPlainDatabasesBringsTheAccountControlsBack) {
     ASSERT_EQ(cboType()->currentText(), QStringLiteral("T3|T6|U8"));
     expectAccountControls(true);
     EXPECT_EQ(entries(cboAcc()), (QStringList{kAll, "[001]总公司"}));
-    EXPECT_EQ(window->listing().CurrentType, QStringLiteral("T3|T6|U8"));
+    EXPECT_EQ(window->listing().CurrentType, ProductFamily::UfSystem);
 }
 
 // --- Accounts ---
@@ -169,13 +169,14 @@ TEST_F(FrmMainListsTest, EachProductSendsItsListingToMaster) {
 
 TEST_F(FrmMainListsTest, OneAccountSetListsItsYears) {
     struct Case {
-        const char* subType;
+        UfCatalogue catalogue;
         QString statement;
     };
-    for (const Case& c : {Case{"", kYearListing003}, Case{"U8N", kYearListingU8N003}}) {
-        SCOPED_TRACE(c.subType);
+    for (const Case& c : {Case{UfCatalogue::Classic, kYearListing003},
+                          Case{UfCatalogue::NewerU8, kYearListingU8N003}}) {
+        SCOPED_TRACE(c.statement.toStdString());
         server.log.clear();
-        st().ProductSubType = QString::fromLatin1(c.subType);
+        st().ProductSubType = c.catalogue;
         hasUfSystem();
         accounts({{QStringLiteral("[003]分公司")}, {QStringLiteral("[001]总公司")}});
         open();

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "core/app/MessageSink.h"
+#include "core/app/Product.h"
 #include "core/app/WindowFactory.h"
 #include "core/info/AboutBox.h"
-#include "core/app/MessageSink.h"
 #include "core/login/SqlLoginDialog.h"
 #include "platform/Automation.h"
 #include "platform/Database.h"
@@ -61,8 +62,8 @@ struct ProgramState {
     // Major version of the server (8 = SQL Server 2000), 0 when unknown. Decisions between the
     // SQL Server 2000 family and later servers rest on this, never on the text above.
     int ServerMajorVersion = 0;
-    QString ProductType;
-    QString ProductSubType;
+    ProductFamily ProductType = ProductFamily::None;
+    UfCatalogue ProductSubType = UfCatalogue::Classic;
     QString SystemDbName;
 
     // The maker's information from Readme.txt (or the built-in defaults), filled when the main

@@ -1,8 +1,8 @@
 #include "core/app/Startup.h"
 
 #include "core/app/ProgramState.h"
-#include "core/db/ServerVersion.h"
 #include "core/db/QueryHelpers.h"
+#include "core/db/ServerVersion.h"
 #include "core/login/ManualLogin.h"
 #include "core/login/clsUFLogin.h"
 
@@ -12,51 +12,46 @@ namespace {
 
 const QString kAlreadyRunning = QStringLiteral("您的计算机上已经运行了此程序");
 
-bool isUfSystemFamily(const QString& productType) {
-    return productType == QLatin1String("T3") || productType == QLatin1String("T6") ||
-           productType == QLatin1String("U8") || productType == QLatin1String("T");
-}
-
 } // namespace
 
-QString DetectProductType() {
+ProductFamily DetectProductType() {
     ProgramState& s = state();
-    const QString version = s.UFLogin().Version();
-    if (!version.isEmpty())
+    const ProductFamily version = s.UFLogin().Version();
+    if (version != ProductFamily::None)
         return version;
 
     // The catalogue views arrived after SQL Server 2000; its family only has sysdatabases.
     const QString table = isSql2000Family(s.ServerMajorVersion) ? QStringLiteral("sysdatabases")
                                                                 : QStringLiteral("sys.databases");
-    QString result;
+    ProductFamily result = ProductFamily::None;
     if (!NullToStr(LookupValue(QStringLiteral("name"), table, QStringLiteral("name='ufsystem'"),
                                s.MasterConn.get()))
              .isEmpty())
-        result = QStringLiteral("T");
+        result = ProductFamily::UfSystem;
     if (!NullToStr(LookupValue(QStringLiteral("name"), table, QStringLiteral("name='uftsystem'"),
                                s.MasterConn.get()))
              .isEmpty())
-        result = QStringLiteral("T+");
+        result = ProductFamily::Tplus;
     return result;
 }
 
-QString DetectProductSubType() {
+UfCatalogue DetectProductSubType() {
     ProgramState& s = state();
-    if (!isUfSystemFamily(s.ProductType))
-        return {};
+    if (!usesUfSystem(s.ProductType))
+        return UfCatalogue::Classic;
     const QString column = NullToStr(GetFieldValue(
         QStringLiteral("name"),
         QStringLiteral("select b.name from ufsystem..sysobjects as a inner join "
                        "ufsystem..syscolumns as b on a.id=b.id where a.name='UA_Task' and "
                        "b.name='iBeginYear'"),
         s.MasterConn.get()));
-    return column.isEmpty() ? QString() : QStringLiteral("U8N");
+    return column.isEmpty() ? UfCatalogue::Classic : UfCatalogue::NewerU8;
 }
 
-QString GetSystemDbName(const QString& productType) {
-    if (isUfSystemFamily(productType))
+QString GetSystemDbName(ProductFamily productType) {
+    if (usesUfSystem(productType))
         return QStringLiteral("UFSystem");
-    if (productType == QLatin1String("T+"))
+    if (productType == ProductFamily::Tplus)
         return QStringLiteral("UFTSystem");
     return QStringLiteral("master");
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app/Product.h"
+
 #include <QString>
 
 namespace quenlor {
@@ -10,8 +12,8 @@ void Main();
 // detection, each step whatever became of the one before.
 void OpenConnectionsAndDetect();
 
-[[nodiscard]] QString DetectProductType();
-[[nodiscard]] QString DetectProductSubType();
-[[nodiscard]] QString GetSystemDbName(const QString& productType);
+[[nodiscard]] ProductFamily DetectProductType();
+[[nodiscard]] UfCatalogue DetectProductSubType();
+[[nodiscard]] QString GetSystemDbName(ProductFamily productType);
 
 } // namespace quenlor

@@ -6,7 +6,6 @@
 #include "core/deletion/DropDB.h"
 #include "core/deletion/ProgressSink.h"
 #include "core/deletion/ServiceControl.h"
-#include "core/listing/MainListing.h"
 
 namespace quenlor {
 
@@ -16,14 +15,14 @@ QString S(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-const QString kAllAccounts = S("全部");
-const QString kNewerCatalogue = S("U8N");
+bool newerCatalogue() {
+    return state().ProductSubType == UfCatalogue::NewerU8;
+}
 
-// Column counts of the four listings; a grid of another shape is not the listing the run expects.
-constexpr int kDatabaseColumns = 4;
-constexpr int kTplusColumns = 7;
-constexpr int kAccountSetColumns = 4;
-constexpr int kYearColumns = 6;
+// The rows of one listing, typed.
+template <typename Row> const Row& rowOf(const ListedRow& listed) {
+    return std::get<Row>(listed.item);
+}
 
 // A T+ account number goes unquoted into "cast(cAcc_Num as int)=", so it must be a plain int.
 bool isAccountNumber(const QString& text) {
@@ -53,25 +52,26 @@ QString rowRefusal(int row, const char* what, const QString& value, const char* 
 
 } // namespace
 
-DeletionRun::DeletionRun(MainListing& listing, ProgressSink& progress, std::function<void()> reload)
-    : m_listing(listing), m_progress(progress), m_reload(std::move(reload)) {}
+DeletionRun::DeletionRun(ProgressSink& progress, std::function<bool(const ListedRow&)> stillShown,
+                         std::function<void()> reload)
+    : m_progress(progress), m_stillShown(std::move(stillShown)), m_reload(std::move(reload)) {}
 
-void DeletionRun::cmdConfirm_Click(const QString& accountText, bool deleteDatabasesChecked) {
+void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
+                                   bool deleteDatabasesChecked) {
     // The stop button's event processing must not start a second run inside this one.
     if (m_running)
         return;
     ProgramState& s = state();
     s.ErrorText.clear();
-    if (!m_listing.HasTicked()) {
+    if (selection.rows.isEmpty()) {
         s.msg().ShowMsg(MsgKind::Error, S("请选择删除项目！"));
         return;
     }
-    const Listing listing = listingFor(accountText);
-    if (listing == Listing::None)
+    if (selection.listing == ListingKind::None)
         return;
     // What the operator confirms is what the grid shows now; nothing runs on a bad row.
-    m_rows = tickedRows();
-    if (const QString why = refusal(listing, accountText); !why.isEmpty()) {
+    m_selection = selection;
+    if (const QString why = refusal(); !why.isEmpty()) {
         s.msg().ShowMsg(MsgKind::Error, why);
         return;
     }
@@ -87,7 +87,7 @@ void DeletionRun::cmdConfirm_Click(const QString& accountText, bool deleteDataba
 
     // The task service holds the newer catalogue's databases open, so it is stopped while they
     // are dropped.
-    const bool newerCatalogue = s.ProductSubType == kNewerCatalogue;
+    const bool newer = newerCatalogue();
     bool serviceStopped = false;
     const auto stopTaskService = [&] {
         if (!NetStopService(kTaskServiceName)) {
@@ -99,30 +99,30 @@ void DeletionRun::cmdConfirm_Click(const QString& accountText, bool deleteDataba
     };
 
     bool ok = false;
-    switch (listing) {
-    case Listing::AccountSets:
-    case Listing::Years: {
+    switch (m_selection.listing) {
+    case ListingKind::AccountSets:
+    case ListingKind::Years: {
         const bool serviceInstalled = ServiceExists(kTaskServiceName);
-        if (newerCatalogue && serviceInstalled && DeleteDatabases && !stopTaskService())
+        if (newer && serviceInstalled && DeleteDatabases && !stopTaskService())
             break;
         // A failed look at the service manager is not the run's failure.
         s.ErrorText.clear();
-        ok = listing == Listing::AccountSets ? DeleteDB_UF()
-                                             : DeleteDB_UF_Year(m_listing.CurrentAcc);
+        ok = m_selection.listing == ListingKind::AccountSets
+                 ? DeleteDB_UF()
+                 : DeleteDB_UF_Year(m_selection.accountCode);
         break;
     }
-    case Listing::TplusAccounts:
+    case ListingKind::TplusAccounts:
         ok = DeleteDB_TN();
         break;
-    case Listing::Databases:
+    case ListingKind::Databases:
         // Without the service there is nothing to stop, and the databases can go all the same.
-        if (newerCatalogue && DeleteDatabases && ServiceExists(kTaskServiceName) &&
-            !stopTaskService())
+        if (newer && DeleteDatabases && ServiceExists(kTaskServiceName) && !stopTaskService())
             break;
         s.ErrorText.clear();
         ok = DeleteDB_SQL();
         break;
-    case Listing::None:
+    case ListingKind::None:
         break;
     }
 
@@ -135,7 +135,7 @@ void DeletionRun::cmdConfirm_Click(const QString& accountText, bool deleteDataba
         s.msg().ShowMsg(MsgKind::Notice, S("已成功删除！"));
         m_reload();
     } else if (m_stopped) {
-        const int left = int(m_rows.size()) - m_done;
+        const int left = int(m_selection.rows.size()) - m_done;
         s.msg().ShowMsg(MsgKind::Notice,
                         S("已停止：已完成 %1 项，其余 %2 项未处理。").arg(m_done).arg(left));
         // The rows that were done are gone; the grid must not keep showing them.
@@ -145,100 +145,57 @@ void DeletionRun::cmdConfirm_Click(const QString& accountText, bool deleteDataba
     }
 }
 
-DeletionRun::Listing DeletionRun::listingFor(const QString& accountText) const {
-    const QString& type = m_listing.CurrentType;
-    if (MainListing::isUfProduct(type))
-        return accountText == kAllAccounts ? Listing::AccountSets : Listing::Years;
-    if (type == QLatin1String("T+"))
-        return Listing::TplusAccounts;
-    if (type == QLatin1String("SQL"))
-        return Listing::Databases;
-    return Listing::None;
-}
-
-QList<DeletionRun::TickedRow> DeletionRun::tickedRows() const {
-    const GridModel& grid = m_listing.grid();
-    QList<TickedRow> rows;
-    const int last = grid.Rows();
-    for (int row = 1; row < last; ++row) {
-        if (grid.TextMatrix(row, 0) != kTickMark)
-            continue;
-        TickedRow ticked{row, {}};
-        for (int col = 0; col < grid.Cols(); ++col)
-            ticked.cells.append(grid.TextMatrix(row, col));
-        rows.append(std::move(ticked));
-    }
-    return rows;
-}
-
-bool DeletionRun::everyRowTicked() const {
-    const GridModel& grid = m_listing.grid();
-    for (int row = 1; row < grid.Rows(); ++row) {
-        if (grid.TextMatrix(row, 0) != kTickMark)
-            return false;
-    }
-    return true;
-}
-
-QString DeletionRun::refusal(Listing listing, const QString& accountText) const {
-    const QString mismatch = S("列表与当前选择不一致，请刷新后再试，未删除任何内容。");
-    const int columns = m_listing.grid().Cols();
-    switch (listing) {
-    case Listing::Databases:
-        if (columns != kDatabaseColumns)
-            return mismatch;
-        for (const TickedRow& r : m_rows) {
-            if (!isValidDatabaseName(r.cells.value(1)))
-                return rowRefusal(r.row, "数据库名", r.cells.value(1), " 1 至 128 个字符");
+QString DeletionRun::refusal() const {
+    if (!m_selection.matchesChoice)
+        return S("列表与当前选择不一致，请刷新后再试，未删除任何内容。");
+    switch (m_selection.listing) {
+    case ListingKind::Databases:
+        for (const ListedRow& r : m_selection.rows) {
+            const QString& name = rowOf<DatabaseRow>(r).name;
+            if (!isValidDatabaseName(name))
+                return rowRefusal(r.row, "数据库名", name, " 1 至 128 个字符");
         }
         return {};
-    case Listing::TplusAccounts:
-        if (columns != kTplusColumns)
-            return mismatch;
-        for (const TickedRow& r : m_rows) {
-            const QString name = r.cells.value(1);
-            const QString number = r.cells.value(2);
-            if (!name.isEmpty() && !isValidDatabaseName(name))
-                return rowRefusal(r.row, "数据库名", name, " 1 至 128 个字符");
+    case ListingKind::TplusAccounts:
+        for (const ListedRow& r : m_selection.rows) {
+            const TplusRow& account = rowOf<TplusRow>(r);
+            if (!account.database.isEmpty() && !isValidDatabaseName(account.database))
+                return rowRefusal(r.row, "数据库名", account.database, " 1 至 128 个字符");
             // Without a database name the account is found by its number.
-            if (name.isEmpty() && !isAccountNumber(number))
+            if (account.database.isEmpty() && !isAccountNumber(account.number))
                 return S("第 %1 行没有数据库名，其账套号“%2”也无效（应为 1 至 9 "
                          "位数字），未删除任何内容。")
                     .arg(r.row)
-                    .arg(number);
+                    .arg(account.number);
         }
         return {};
-    case Listing::AccountSets:
-        if (columns != kAccountSetColumns)
-            return mismatch;
-        for (const TickedRow& r : m_rows) {
-            if (!isValidAccountCode(r.cells.value(1)))
-                return rowRefusal(r.row, "账套号", r.cells.value(1), " 3 位字母或数字");
-        }
-        return {};
-    case Listing::Years: {
-        if (columns != kYearColumns || m_listing.CurrentAcc != accountText.mid(1, 3))
-            return mismatch;
-        const bool ranges = state().ProductSubType == kNewerCatalogue;
-        for (const TickedRow& r : m_rows) {
-            const QString code = r.cells.value(1);
-            const QString year = r.cells.value(3);
+    case ListingKind::AccountSets:
+        for (const ListedRow& r : m_selection.rows) {
+            const QString& code = rowOf<AccountSetRow>(r).code;
             if (!isValidAccountCode(code))
                 return rowRefusal(r.row, "账套号", code, " 3 位字母或数字");
-            if (ranges && !isValidYearRange(year))
-                return rowRefusal(r.row, "年度", year,
+        }
+        return {};
+    case ListingKind::Years: {
+        const bool ranges = newerCatalogue();
+        for (const ListedRow& r : m_selection.rows) {
+            const YearRow& year = rowOf<YearRow>(r);
+            if (!isValidAccountCode(year.code))
+                return rowRefusal(r.row, "账套号", year.code, " 3 位字母或数字");
+            if (ranges && !isValidYearRange(year.years))
+                return rowRefusal(r.row, "年度", year.years,
                                   "“起始年度-结束年度”，两者均为 4 "
                                   "位数字且起始年度不大于结束年度");
-            if (!ranges && !isValidYear(year))
-                return rowRefusal(r.row, "年度", year, " 4 位数字");
+            if (!ranges && !isValidYear(year.years))
+                return rowRefusal(r.row, "年度", year.years, " 4 位数字");
         }
         // With every year ticked the whole account set goes, by the selected code.
-        if (everyRowTicked() && !isValidAccountCode(m_listing.CurrentAcc))
+        if (m_selection.everyRowTicked && !isValidAccountCode(m_selection.accountCode))
             return S("所选账套的账套号“%1”无效（应为 3 位字母或数字），未删除任何内容。")
-                .arg(m_listing.CurrentAcc);
+                .arg(m_selection.accountCode);
         return {};
     }
-    case Listing::None:
+    case ListingKind::None:
         break;
     }
     return {};
@@ -248,99 +205,99 @@ QString DeletionRun::refusal(Listing listing, const QString& accountText) const 
 
 bool DeletionRun::DeleteDB_SQL() {
     Database* conn = state().MasterConn.get();
-    return walkRows([](const QStringList& c) { return S("正在删除数据库：") + c.value(1); },
-                    [conn](const QStringList& c) { return DropDB(c.value(1), conn); });
+    return walkRows<DatabaseRow>(
+        [](const DatabaseRow& r) { return S("正在删除数据库：") + r.name; },
+        [conn](const DatabaseRow& r) { return DropDB(r.name, conn); });
 }
 
 bool DeletionRun::DeleteDB_TN() {
-    return walkRows(
-        [](const QStringList& c) {
-            if (c.value(2).isEmpty())
-                return S("正在删除数据库：") + c.value(1);
-            return S("正在删除账套：[") + c.value(2) + S("]") + c.value(3);
+    return walkRows<TplusRow>(
+        [](const TplusRow& r) {
+            if (r.number.isEmpty())
+                return S("正在删除数据库：") + r.database;
+            return S("正在删除账套：[") + r.number + S("]") + r.name;
         },
-        [this](const QStringList& c) { return deleteTplusRow(c); });
+        [this](const TplusRow& r) { return deleteTplusRow(r); });
 }
 
 bool DeletionRun::DeleteDB_UF() {
     Database* conn = state().MasterConn.get();
-    return walkRows(
-        [](const QStringList& c) { return S("正在删除账套:[") + c.value(1) + S("]") + c.value(2); },
-        [this, conn](const QStringList& c) {
-            return DeleteAcc_UF(c.value(1), conn, DeleteDatabases);
+    return walkRows<AccountSetRow>(
+        [](const AccountSetRow& r) { return S("正在删除账套:[") + r.code + S("]") + r.name; },
+        [this, conn](const AccountSetRow& r) {
+            return DeleteAcc_UF(r.code, conn, DeleteDatabases);
         });
 }
 
 bool DeletionRun::DeleteDB_UF_Year(const QString& accountCode) {
-    if (!everyRowTicked()) {
-        return walkRows(
-            [](const QStringList& c) { return S("正在删除年度:") + c.value(3) + S("年"); },
-            [this](const QStringList& c) { return deleteYearRow(c); });
+    if (!m_selection.everyRowTicked) {
+        return walkRows<YearRow>(
+            [](const YearRow& r) { return S("正在删除年度:") + r.years + S("年"); },
+            [this](const YearRow& r) { return deleteYearRow(r); });
     }
 
     // Every year ticked: the account set itself goes.
     m_progress.showProgress(1);
-    for (const TickedRow& r : m_rows) {
+    for (const ListedRow& r : m_selection.rows) {
         if (!stillShown(r)) {
             m_progress.hideProgress();
             return false;
         }
     }
     m_progress.setReport(S("正在删除账套:[") + accountCode + S("]") +
-                         m_rows.value(0).cells.value(2));
+                         rowOf<YearRow>(m_selection.rows.value(0)).name);
     if (!DeleteAcc_UF(accountCode, state().MasterConn.get(), DeleteDatabases)) {
         m_progress.hideProgress();
         return false;
     }
     m_progress.setProgressValue(1);
-    m_done = int(m_rows.size());
+    m_done = int(m_selection.rows.size());
     m_progress.hideProgress();
     return true;
 }
 
-bool DeletionRun::walkRows(const std::function<QString(const QStringList&)>& caption,
-                           const std::function<bool(const QStringList&)>& work) {
-    m_progress.showProgress(int(m_rows.size()));
+template <typename Row>
+bool DeletionRun::walkRows(const std::function<QString(const Row&)>& caption,
+                           const std::function<bool(const Row&)>& work) {
+    const QList<ListedRow>& rows = m_selection.rows;
+    m_progress.showProgress(int(rows.size()));
     int value = 0;
-    for (qsizetype i = 0; i < m_rows.size(); ++i) {
-        const TickedRow& r = m_rows[i];
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const ListedRow& r = rows[i];
         if (!stillShown(r))
             break;
-        m_progress.setReport(caption(r.cells));
-        if (!work(r.cells))
+        m_progress.setReport(caption(rowOf<Row>(r)));
+        if (!work(rowOf<Row>(r)))
             break;
         m_progress.setProgressValue(++value);
         ++m_done;
         // The operator may stop between rows; the row in hand is always finished.
-        if (i + 1 < m_rows.size() && m_progress.stopRequested()) {
+        if (i + 1 < rows.size() && m_progress.stopRequested()) {
             m_stopped = true;
             break;
         }
     }
     m_progress.hideProgress();
-    return m_done == int(m_rows.size());
+    return m_done == int(rows.size());
 }
 
-bool DeletionRun::stillShown(const TickedRow& ticked) {
-    const GridModel& grid = m_listing.grid();
-    bool same = ticked.row < grid.Rows() && grid.Cols() == ticked.cells.size();
-    for (int col = 0; same && col < grid.Cols(); ++col)
-        same = grid.TextMatrix(ticked.row, col) == ticked.cells[col];
+bool DeletionRun::stillShown(const ListedRow& confirmed) {
+    const bool same = m_stillShown(confirmed);
     if (!same)
         state().ErrorText =
-            S("列表在删除过程中已改变（第 %1 行），其余项目未处理。").arg(ticked.row);
+            S("列表在删除过程中已改变（第 %1 行），其余项目未处理。").arg(confirmed.row);
     return same;
 }
 
-bool DeletionRun::deleteTplusRow(const QStringList& cells) {
+bool DeletionRun::deleteTplusRow(const TplusRow& row) {
     ProgramState& s = state();
     Database* conn = s.MasterConn.get();
-    QString name = cells.value(1);
+    QString name = row.database;
     if (name.isEmpty()) {
         // An account whose database is missing: the catalogue still knows its database name.
         // The number was checked to be digits only before the run started.
         name = NullToStr(LookupValue(S("dsname"), S("uftsystem..EAP_Account"),
-                                     S("cast(cAcc_Num as int)=") + cells.value(2), conn));
+                                     S("cast(cAcc_Num as int)=") + row.number, conn));
         if (!s.ErrorText.isEmpty())
             return false;
     }
@@ -348,11 +305,11 @@ bool DeletionRun::deleteTplusRow(const QStringList& cells) {
     return DeleteAcc_TN(name, conn, DeleteDatabases);
 }
 
-bool DeletionRun::deleteYearRow(const QStringList& cells) {
+bool DeletionRun::deleteYearRow(const YearRow& row) {
     Database* conn = state().MasterConn.get();
-    const QString code = cells.value(1);
-    const QString year = cells.value(3);
-    if (state().ProductSubType != kNewerCatalogue)
+    const QString& code = row.code;
+    const QString& year = row.years;
+    if (!newerCatalogue())
         return DeleteYear_UF(code, year, conn, DeleteDatabases);
     // A range row of the newer catalogue: each of its years, oldest first.
     const int first = year.left(4).toInt();

@@ -1,25 +1,26 @@
 #pragma once
 
-#include <QList>
+#include "core/listing/Selection.h"
+
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
 namespace quenlor {
 
-class MainListing;
 class ProgressSink;
 
-// The confirmed deletion of the ticked rows of the main grid.
+// The confirmed deletion of the ticked rows of a listing.
 class DeletionRun {
 public:
+    // stillShown tells whether the window still shows a confirmed row as it was confirmed;
     // reload rebuilds the window's lists and grid (the product selection handler).
-    DeletionRun(MainListing& listing, ProgressSink& progress, std::function<void()> reload);
+    DeletionRun(ProgressSink& progress, std::function<bool(const ListedRow&)> stillShown,
+                std::function<void()> reload);
 
-    // The confirm button: accountText is the account list's text, deleteDatabasesChecked the
-    // state of the delete-databases check box.
-    void cmdConfirm_Click(const QString& accountText, bool deleteDatabasesChecked);
+    // The confirm button: the ticked rows of the listing shown, and the state of the
+    // delete-databases check box.
+    void cmdConfirm_Click(const ConfirmedSelection& selection, bool deleteDatabasesChecked);
 
     // Taken once per run, after the confirmation.
     bool DeleteDatabases = false;
@@ -27,20 +28,8 @@ public:
     [[nodiscard]] bool running() const { return m_running; }
 
 private:
-    // The four listings a run can work on.
-    enum class Listing { None, Databases, TplusAccounts, AccountSets, Years };
-
-    // A ticked row as it stood when the run was confirmed.
-    struct TickedRow {
-        int row = 0;
-        QStringList cells;
-    };
-
-    [[nodiscard]] Listing listingFor(const QString& accountText) const;
-    [[nodiscard]] QList<TickedRow> tickedRows() const;
-    [[nodiscard]] bool everyRowTicked() const;
     // Why the run must not start (the first bad row), or empty text.
-    [[nodiscard]] QString refusal(Listing listing, const QString& accountText) const;
+    [[nodiscard]] QString refusal() const;
 
     // The row routines, one per listing; true when every ticked row was done.
     bool DeleteDB_SQL();
@@ -48,20 +37,21 @@ private:
     bool DeleteDB_UF();
     bool DeleteDB_UF_Year(const QString& accountCode);
 
-    // The common course of the row routines over the confirmed rows.
-    bool walkRows(const std::function<QString(const QStringList&)>& caption,
-                  const std::function<bool(const QStringList&)>& work);
+    // The common course of the row routines over the confirmed rows; Row is the listing's row.
+    template <typename Row>
+    bool walkRows(const std::function<QString(const Row&)>& caption,
+                  const std::function<bool(const Row&)>& work);
     // False (and the reason in ErrorText) when the grid no longer shows the confirmed row.
-    bool stillShown(const TickedRow& ticked);
-    bool deleteTplusRow(const QStringList& cells);
-    bool deleteYearRow(const QStringList& cells);
+    bool stillShown(const ListedRow& confirmed);
+    bool deleteTplusRow(const TplusRow& row);
+    bool deleteYearRow(const YearRow& row);
     void restartTaskService();
 
-    MainListing& m_listing;
     ProgressSink& m_progress;
+    std::function<bool(const ListedRow&)> m_stillShown;
     std::function<void()> m_reload;
-    QList<TickedRow> m_rows; // the rows confirmed for this run, in grid order
-    int m_done = 0;          // ticked rows finished in this run
+    ConfirmedSelection m_selection; // the rows confirmed for this run, in grid order
+    int m_done = 0;                 // ticked rows finished in this run
     bool m_stopped = false;
     bool m_running = false;
 };

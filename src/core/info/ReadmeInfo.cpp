@@ -1,7 +1,7 @@
 #include "core/info/ReadmeInfo.h"
 
-#include "core/app/ProgramState.h"
 #include "core/app/Environment.h"
+#include "core/app/ProgramState.h"
 #include "core/config/IniFile.h"
 #include "core/info/AboutBox.h"
 #include "platform/Gbk.h"
@@ -187,7 +187,7 @@ void RefreshReadmeInfo() {
 
 QString FormCaption() {
     const ProgramState& s = state();
-    return kProgramTitle + QStringLiteral(" For ") + s.ProductType +
+    return kProgramTitle + QStringLiteral(" For ") + productName(s.ProductType) +
            QStringLiteral(" 数据库版本：") + s.ServerVersionText + QStringLiteral(" 作者:") +
            s.ReadmeAuthor + QStringLiteral(" QQ:") + s.ReadmeQQ + QStringLiteral(" QQ群:") +
            s.ReadmeQQGroup;

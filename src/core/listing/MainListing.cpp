@@ -10,8 +10,6 @@ namespace quenlor {
 
 namespace {
 
-const QString kAll = QStringLiteral("全部");
-
 // The statements of the four listings, piece by piece as the server has always received them.
 // clang-format off
 const char16_t* const kSqlPieces[] = {
@@ -143,63 +141,87 @@ const Layout& yearLayout() {
 
 const QString kNoConnection = QStringLiteral("数据库连接未打开，无法读取列表。");
 
+// A row of a listing's result, typed by the listing's own column names; an empty row of the
+// kind when the result has no such row.
+ListedItem itemOf(ListingKind kind, const QueryResult& result, const QList<QVariant>& row) {
+    const auto cell = [&](const char16_t* column) {
+        const int c = result.columnIndex(QString::fromUtf16(column));
+        return c < 0 ? QString() : NullToStr(row.value(c));
+    };
+    switch (kind) {
+    case ListingKind::TplusAccounts:
+        return TplusRow{cell(u"数据库"), cell(u"账套号"), cell(u"账套名称")};
+    case ListingKind::AccountSets:
+        return AccountSetRow{cell(u"账套号"), cell(u"账套名称")};
+    case ListingKind::Years:
+        return YearRow{cell(u"账套号"), cell(u"账套名称"), cell(u"年度")};
+    case ListingKind::Databases:
+    case ListingKind::None:
+        break;
+    }
+    return DatabaseRow{cell(u"数据库")};
+}
+
 } // namespace
 
 MainListing::MainListing() = default;
 
 // --- Products and accounts ---
 
-bool MainListing::isUfProduct(const QString& productText) {
-    return productText == QLatin1String("T3") || productText == QLatin1String("T6") ||
-           productText == QLatin1String("U8") || productText == QLatin1String("T3|T6|U8");
-}
-
-QStringList MainListing::productEntries() const {
+QList<ProductFamily> MainListing::productEntries() const {
     ProgramState& s = state();
-    QStringList entries;
-    const QString version = s.UFLogin().Version();
-    if (!version.isEmpty()) {
+    QList<ProductFamily> entries;
+    const ProductFamily version = s.UFLogin().Version();
+    if (version != ProductFamily::None) {
         entries.append(version);
     } else if (!NullToStr(LookupValue(QStringLiteral("name"), QStringLiteral("sysdatabases"),
                                       QStringLiteral("name='ufsystem'"), s.MasterConn.get()))
                     .isEmpty()) {
-        entries.append(QStringLiteral("T3|T6|U8"));
+        entries.append(ProductFamily::UfSystem);
     }
     if (!NullToStr(LookupValue(QStringLiteral("name"), QStringLiteral("sysdatabases"),
                                QStringLiteral("name='uftsystem'"), s.MasterConn.get()))
              .isEmpty())
-        entries.append(QStringLiteral("T+"));
-    entries.append(QStringLiteral("SQL"));
+        entries.append(ProductFamily::Tplus);
+    entries.append(ProductFamily::ServerDatabases);
     return entries;
 }
 
-QString MainListing::accountQuery(const QString& productText) {
-    if (!isUfProduct(productText))
-        return {};
-    return QStringLiteral(
-        "select '['+cAcc_Id+']'+cAcc_Name as Acc from ufsystem..ua_account order by cAcc_Id");
+ProductChoice MainListing::chooseProduct(ProductFamily product) {
+    CurrentType = product;
+    ProductChoice choice = productChoice(product);
+    choice.accounts = accountEntries(product);
+    m_selection = Selection{product, choice.accounts.value(0)};
+    return choice;
 }
 
-bool MainListing::accountEntries(const QString& query, QStringList& entries) {
-    entries.clear();
+void MainListing::chooseAccount(const QString& accountEntry) {
+    m_selection.account = accountEntry;
+}
+
+QStringList MainListing::accountEntries(ProductFamily product) {
+    if (!usesUfSystem(product))
+        return {kAllAccounts};
+    QStringList entries;
     Database* conn = state().TempdbConn.get();
     try {
         if (!conn || !conn->isOpen())
             throw DbError{QString(), 0, kNoConnection};
-        const QueryResult result = conn->query(query);
+        const QueryResult result = conn->query(QStringLiteral(
+            "select '['+cAcc_Id+']'+cAcc_Name as Acc from ufsystem..ua_account order by cAcc_Id"));
         if (result.rows.isEmpty())
-            return true;
+            return {};
         const int column = result.columnIndex(QStringLiteral("Acc"));
-        entries.append(kAll);
+        entries.append(kAllAccounts);
         for (const QList<QVariant>& row : result.rows) {
             const QVariant v = column < 0 ? QVariant() : row.value(column);
             if (v.isValid() && !v.isNull())
                 entries.append(NullToStr(v));
         }
-        return true;
+        return entries;
     } catch (const DbError& e) {
         reportFailure(e.message);
-        return false;
+        return {};
     }
 }
 
@@ -217,37 +239,48 @@ QString MainListing::queryLoadDB_UF() {
     return join(kUfPieces);
 }
 
-QString MainListing::queryLoadDB_UF_Year(const QString& cAcc, const QString& productSubType) {
+QString MainListing::queryLoadDB_UF_Year(const QString& cAcc, UfCatalogue productSubType) {
     // The account code stands for itself inside the LIKE pattern: an apostrophe, "%", "_" or "["
     // in it must neither break the statement nor widen the match.
     const QString code = likePattern(cAcc);
-    if (productSubType == QLatin1String("U8N"))
+    if (productSubType == UfCatalogue::NewerU8)
         return join(kYearU8NPiecesHead) + code + join(kYearU8NPiecesTail);
     return join(kYearPiecesHead) + code + join(kYearPiecesTail);
 }
 
-void MainListing::LoadDB(const QString& productText, const QString& accountText) {
+void MainListing::LoadDB() {
     m_grid.clear();
-    CurrentType = productText;
-    if (isUfProduct(CurrentType)) {
-        if (accountText == kAll) {
-            runListing(queryLoadDB_UF(), ufLayout().widths, ufLayout().header);
-        } else {
-            CurrentAcc = accountText.mid(1, 3);
-            runListing(queryLoadDB_UF_Year(CurrentAcc, state().ProductSubType), yearLayout().widths,
-                       yearLayout().header);
-        }
-    } else if (CurrentType == QLatin1String("T+")) {
-        runListing(queryLoadDB_TN(), tnLayout().widths, tnLayout().header);
-    } else if (CurrentType == QLatin1String("SQL")) {
-        runListing(queryLoadDB_SQL(), sqlLayout().widths, sqlLayout().header);
+    m_listed = ListingKind::None;
+    m_items.clear();
+    CurrentType = m_selection.product;
+    switch (m_selection.listing()) {
+    case ListingKind::AccountSets:
+        runListing(ListingKind::AccountSets, queryLoadDB_UF(), ufLayout().widths,
+                   ufLayout().header);
+        break;
+    case ListingKind::Years:
+        CurrentAcc = m_selection.accountCode();
+        runListing(ListingKind::Years, queryLoadDB_UF_Year(CurrentAcc, state().ProductSubType),
+                   yearLayout().widths, yearLayout().header);
+        break;
+    case ListingKind::TplusAccounts:
+        runListing(ListingKind::TplusAccounts, queryLoadDB_TN(), tnLayout().widths,
+                   tnLayout().header);
+        break;
+    case ListingKind::Databases:
+        runListing(ListingKind::Databases, queryLoadDB_SQL(), sqlLayout().widths,
+                   sqlLayout().header);
+        break;
+    case ListingKind::None:
+        // No product lists nothing: the grid stays without rows.
+        break;
     }
-    // Any other product text lists nothing: the grid stays without rows.
 }
 
-bool MainListing::runListing(const QString& sql, const QList<int>& widths,
+bool MainListing::runListing(ListingKind kind, const QString& sql, const QList<int>& widths,
                              const QStringList& fallbackHeader) {
     Database* conn = state().MasterConn.get();
+    m_listed = kind;
     try {
         if (!conn || !conn->isOpen())
             throw DbError{QString(), 0, kNoConnection};
@@ -260,6 +293,7 @@ bool MainListing::runListing(const QString& sql, const QList<int>& widths,
             for (const QVariant& v : r)
                 cells.append(NullToStr(v));
             rows.append(std::move(cells));
+            m_items.append(itemOf(kind, result, r));
         }
         // A result without column names (no result set at all) still shows the listing's header.
         m_grid.setListing(result.columns.isEmpty() ? fallbackHeader : result.columns,
@@ -271,6 +305,34 @@ bool MainListing::runListing(const QString& sql, const QList<int>& widths,
         reportFailure(e.message);
         return false;
     }
+}
+
+ListedRow MainListing::listedRow(int row) const {
+    if (row >= 1 && row <= m_items.size())
+        return {row, m_items[row - 1]};
+    return {row, itemOf(m_listed, QueryResult{}, {})};
+}
+
+ConfirmedSelection MainListing::confirmedSelection() const {
+    ConfirmedSelection confirmed;
+    confirmed.listing = m_listed;
+    confirmed.matchesChoice =
+        m_listed == m_selection.listing() &&
+        (m_listed != ListingKind::Years || CurrentAcc == m_selection.accountCode());
+    confirmed.accountCode = CurrentAcc;
+    confirmed.everyRowTicked = true;
+    for (int row = 1; row < m_grid.Rows(); ++row) {
+        if (isTicked(row))
+            confirmed.rows.append(listedRow(row));
+        else
+            confirmed.everyRowTicked = false;
+    }
+    return confirmed;
+}
+
+bool MainListing::stillShows(const ListedRow& confirmed) const {
+    return confirmed.row < m_grid.Rows() && isTicked(confirmed.row) &&
+           listedRow(confirmed.row) == confirmed;
 }
 
 // --- Ticks ---
@@ -291,11 +353,15 @@ void MainListing::clearAll() {
         m_grid.setTextMatrix(row, 0, QString());
 }
 
+bool MainListing::isTicked(int row) const {
+    return m_grid.TextMatrix(row, 0) == kTickMark;
+}
+
 int MainListing::CountTicked() const {
     int count = 0;
     const int rows = m_grid.Rows();
     for (int row = 1; row < rows; ++row) {
-        if (m_grid.TextMatrix(row, 0) == kTickMark)
+        if (isTicked(row))
             ++count;
     }
     return count;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/listing/GridModel.h"
+#include "core/listing/Selection.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,34 +21,47 @@ public:
     GridModel& grid() { return m_grid; }
     const GridModel& grid() const { return m_grid; }
 
-    // The product text of the listing shown last, and the account code cut from the account
-    // entry (characters 2 to 4 of "[001]name").
-    QString CurrentType;
+    // The product of the listing shown last, and the account code of the year listing shown
+    // last.
+    ProductFamily CurrentType = ProductFamily::None;
     QString CurrentAcc;
 
-    // --- Products and accounts ---
+    // --- Products and accounts: the operator's choice ---
 
-    // The product entries: the ERP's own product line or "T3|T6|U8" when ufsystem exists, "T+"
-    // when uftsystem exists, and always "SQL" last.
-    [[nodiscard]] QStringList productEntries() const;
-    // "T3", "T6", "U8" and "T3|T6|U8" share the ufsystem catalogue.
-    [[nodiscard]] static bool isUfProduct(const QString& productText);
-    // The account list query of a product, empty when the product has none.
-    [[nodiscard]] static QString accountQuery(const QString& productText);
-    // The account entries: "全部" then one entry per non-null row; no entry at all when the query
-    // returns no rows. False (and the failure reported) when the query fails.
-    bool accountEntries(const QString& query, QStringList& entries);
+    // The product entries: the ERP's own product line or the unnamed family when ufsystem
+    // exists, T+ when uftsystem exists, and always the server's databases last.
+    [[nodiscard]] QList<ProductFamily> productEntries() const;
+    // A product chosen: the look of the account list and its entries. The first entry (or none)
+    // becomes the chosen account.
+    ProductChoice chooseProduct(ProductFamily product);
+    void chooseAccount(const QString& accountEntry);
+    // Sets the choice as a whole, without reading the accounts.
+    void select(const Selection& selection) { m_selection = selection; }
+    [[nodiscard]] const Selection& selection() const { return m_selection; }
+
+    // The account entries of a product: kAllAccounts then one entry per non-null row of the
+    // account query; none at all when the query returns no rows or fails (the failure reported).
+    // A product without account sets has kAllAccounts alone.
+    [[nodiscard]] QStringList accountEntries(ProductFamily product);
 
     // --- Listings ---
 
-    // Rebuilds the grid for the selection: the product text and the account entry's text.
-    void LoadDB(const QString& productText, const QString& accountText);
+    // Rebuilds the grid for the chosen product and account.
+    void LoadDB();
 
     [[nodiscard]] static QString queryLoadDB_SQL();
     [[nodiscard]] static QString queryLoadDB_TN();
     [[nodiscard]] static QString queryLoadDB_UF();
     [[nodiscard]] static QString queryLoadDB_UF_Year(const QString& cAcc,
-                                                     const QString& productSubType);
+                                                     UfCatalogue productSubType);
+
+    // The row the grid shows at a data row (from 1), as the listing read it; an empty row of the
+    // listing's kind where the grid shows a blank row.
+    [[nodiscard]] ListedRow listedRow(int row) const;
+    // The ticked rows with the listing they belong to, as the confirm button hands them on.
+    [[nodiscard]] ConfirmedSelection confirmedSelection() const;
+    // True while the grid still shows the row, ticked, as it was confirmed.
+    [[nodiscard]] bool stillShows(const ListedRow& confirmed) const;
 
     // --- Ticks ---
 
@@ -83,10 +97,15 @@ public:
     void reportFailure(const QString& text);
 
 private:
-    bool runListing(const QString& sql, const QList<int>& widths,
+    bool runListing(ListingKind kind, const QString& sql, const QList<int>& widths,
                     const QStringList& fallbackHeader);
+    [[nodiscard]] bool isTicked(int row) const;
 
     GridModel m_grid;
+    Selection m_selection;
+    // The listing the grid shows and its rows, typed, in grid order.
+    ListingKind m_listed = ListingKind::None;
+    QList<ListedItem> m_items;
     std::function<void()> m_refresh;
     int m_actionDepth = 0;
     bool m_refreshPending = false;

@@ -147,7 +147,7 @@ bool clsUFLogin::Regedit(const QString& pSubId, const QString& pAccId, const QSt
     LastError& lastError = s.lastError;
     StepRunner run(lastError);
 
-    m_Version.clear();
+    m_Version = ProductFamily::None;
     m_Success = false;
     bool result = false;
     QString password;
@@ -156,15 +156,15 @@ bool clsUFLogin::Regedit(const QString& pSubId, const QString& pAccId, const QSt
     // system administrator is sent back to the component's login.
     for (;;) {
         lastError.clear();
-        m_Version.clear();
+        m_Version = ProductFamily::None;
         run.step([&] { m_frameworkProbe = s.automation->create(kFrameworkClass); });
         if (!componentMissing(lastError) && lastError.description != kAutomationErrorText) {
             // The newer U8 logs in through its framework, which this bridge cannot drive.
-            m_Version = QStringLiteral("U8");
+            m_Version = ProductFamily::U8;
             return false;
         }
 
-        m_Version = QStringLiteral("T6");
+        m_Version = ProductFamily::T6;
         lastError.clear();
         run.step([&] { m_login = s.automation->create(kT6LoginClass); });
         if (lastError.number == AutomationErrors::NoObject) {
@@ -175,10 +175,10 @@ bool clsUFLogin::Regedit(const QString& pSubId, const QString& pAccId, const QSt
             lastError.number == AutomationErrors::NoSuchMember ||
             lastError.description == kAutomationErrorText) {
             lastError.clear();
-            m_Version = QStringLiteral("T3");
+            m_Version = ProductFamily::T3;
             run.step([&] { m_login = s.automation->create(kT3LoginClass); });
             if (componentMissing(lastError)) {
-                m_Version.clear();
+                m_Version = ProductFamily::None;
                 return false;
             }
         }
@@ -186,7 +186,7 @@ bool clsUFLogin::Regedit(const QString& pSubId, const QString& pAccId, const QSt
         if (SpeLogin())
             return false;
 
-        if (m_Version == QLatin1String("T6")) {
+        if (m_Version == ProductFamily::T6) {
             run.step([&] {
                 loginObject().call(QStringLiteral("Login"),
                                    {QStringLiteral("AA"), QString(), QString(),

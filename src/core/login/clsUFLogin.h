@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/MessageSink.h"
+#include "core/app/Product.h"
 #include "platform/Automation.h"
 #include "platform/Database.h"
 
@@ -18,7 +19,8 @@ public:
     void setOperator(bool value) { m_Operator = value; }
 
     [[nodiscard]] bool Success() const { return m_Success; }
-    [[nodiscard]] const QString& Version() const { return m_Version; }
+    // The product line the ERP's login belongs to, None when no login component answered.
+    [[nodiscard]] ProductFamily Version() const { return m_Version; }
     [[nodiscard]] const QString& Server() const { return m_Server; }
     [[nodiscard]] const QString& DBUser() const { return m_DBUser; }
     [[nodiscard]] const QString& DBPwd() const { return m_DBPwd; }
@@ -49,7 +51,7 @@ private:
     bool m_Admin = false;
     bool m_Operator = false;
     bool m_Success = false;
-    QString m_Version;
+    ProductFamily m_Version = ProductFamily::None;
     QString m_Server;
     QString m_DBUser;
     QString m_DBPwd;

@@ -67,8 +67,8 @@ TEST_F(StartupTest, ServerWithBothSystemDatabasesIsTPlus) {
     EXPECT_TRUE(st().AdminLogin);
     EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008  标准版"));
     EXPECT_EQ(st().ServerMajorVersion, 10);
-    EXPECT_EQ(st().ProductType, QStringLiteral("T+"));
-    EXPECT_EQ(st().ProductSubType, QString()) << "T+ never asks for the task table";
+    EXPECT_EQ(st().ProductType, ProductFamily::Tplus);
+    EXPECT_EQ(st().ProductSubType, UfCatalogue::Classic) << "T+ never asks for the task table";
     EXPECT_EQ(st().SystemDbName, QStringLiteral("UFTSystem"));
     EXPECT_EQ(openedDatabases(), (QStringList{QStringLiteral("Tempdb"), QStringLiteral("master"),
                                               QStringLiteral("UFTSystem")}));
@@ -94,8 +94,8 @@ TEST_F(StartupTest, ServerWithoutSystemDatabasesRunsOnMaster) {
 
     Main();
 
-    EXPECT_EQ(st().ProductType, QString());
-    EXPECT_EQ(st().ProductSubType, QString());
+    EXPECT_EQ(st().ProductType, ProductFamily::None);
+    EXPECT_EQ(st().ProductSubType, UfCatalogue::Classic);
     EXPECT_EQ(st().SystemDbName, QStringLiteral("master"));
     EXPECT_EQ(openedDatabases().last(), QStringLiteral("master"));
     EXPECT_NE(st().SystemConn, nullptr);
@@ -111,8 +111,8 @@ TEST_F(StartupTest, UfSystemWithNewerTaskTableIsTheU8NCatalogue) {
     Main();
 
     EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008 SP1 企业版"));
-    EXPECT_EQ(st().ProductType, QStringLiteral("T"));
-    EXPECT_EQ(st().ProductSubType, QStringLiteral("U8N"));
+    EXPECT_EQ(st().ProductType, ProductFamily::UfSystem);
+    EXPECT_EQ(st().ProductSubType, UfCatalogue::NewerU8);
     EXPECT_EQ(st().SystemDbName, QStringLiteral("UFSystem"));
     EXPECT_EQ(server.log.last(), QStringLiteral("master: ") + kSubTypeQuery);
     EXPECT_EQ(openedDatabases().last(), QStringLiteral("UFSystem"));
@@ -123,7 +123,7 @@ TEST_F(StartupTest, Sql2000IsRecognisedByItsMajorVersionOnly) {
     hasDatabase("sysdatabases", "ufsystem");
     Main();
     EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2000 SP4 企业版"));
-    EXPECT_EQ(st().ProductType, QStringLiteral("T"));
+    EXPECT_EQ(st().ProductType, ProductFamily::UfSystem);
     EXPECT_TRUE(
         server.log.contains(QStringLiteral("master: ") + lookup("sysdatabases", "ufsystem")));
 }
@@ -140,7 +140,7 @@ TEST_F(StartupTest, LaterServersWhoseVersionTextContains2000UseTheCatalogueViews
         st().ServerVersionText = GetServerVersionText(err, st().MasterConn.get(), &major);
         st().ServerMajorVersion = major;
         ASSERT_TRUE(st().ServerVersionText.contains(QLatin1String("2000"))) << version;
-        EXPECT_EQ(DetectProductType(), QStringLiteral("T")) << version;
+        EXPECT_EQ(DetectProductType(), ProductFamily::UfSystem) << version;
         EXPECT_TRUE(
             server.log.contains(QStringLiteral("master: ") + lookup("sys.databases", "ufsystem")))
             << version;
@@ -159,8 +159,8 @@ TEST_F(StartupTest, ProductReportedByTheErpSkipsTheDatabaseSearch) {
     Main();
 
     EXPECT_EQ(windows->loginDialogsCreated, 1);
-    EXPECT_EQ(st().ProductType, QStringLiteral("U8"));
-    EXPECT_EQ(st().ProductSubType, QString()) << "the task table has no iBeginYear here";
+    EXPECT_EQ(st().ProductType, ProductFamily::U8);
+    EXPECT_EQ(st().ProductSubType, UfCatalogue::Classic) << "the task table has no iBeginYear here";
     EXPECT_EQ(st().SystemDbName, QStringLiteral("UFSystem"));
     EXPECT_EQ(server.log, (QStringList{QStringLiteral("master: ") + kVersionQuery,
                                        QStringLiteral("master: ") + kSubTypeQuery}));
@@ -183,7 +183,7 @@ TEST_F(StartupTest, ErpLoginReplacesTheManualDialog) {
     EXPECT_EQ(st().SqlServer, QStringLiteral("ERPDB"));
     EXPECT_EQ(st().SqlUser, QStringLiteral("SA"));
     EXPECT_EQ(st().SqlPassword, QStringLiteral("p;w}"));
-    EXPECT_EQ(st().ProductType, QStringLiteral("T6")) << "from the ERP, not from the databases";
+    EXPECT_EQ(st().ProductType, ProductFamily::T6) << "from the ERP, not from the databases";
     EXPECT_EQ(st().SystemDbName, QStringLiteral("UFSystem"));
     EXPECT_EQ(openedDatabases(),
               (QStringList{QStringLiteral("UFdata_001_2012"), QStringLiteral("Tempdb"),
@@ -215,8 +215,8 @@ TEST_F(StartupTest, WithoutAutomationTheManualLoginFollows) {
     EXPECT_EQ(windows->loginDialogsCreated, 1);
     EXPECT_EQ(errorWhenShown, QString()) << "the manual login starts with a clean error text";
     EXPECT_TRUE(windows->messageDialogs.isEmpty()) << "the bridge showed nothing";
-    EXPECT_EQ(st().UFLogin().Version(), QString());
-    EXPECT_EQ(st().ProductType, QStringLiteral("T"));
+    EXPECT_EQ(st().UFLogin().Version(), ProductFamily::None);
+    EXPECT_EQ(st().ProductType, ProductFamily::UfSystem);
     EXPECT_EQ(openedDatabases().first(), QStringLiteral("Tempdb")) << "no verification connection";
     EXPECT_EQ(st().lastError.number, 429) << "the record keeps the component failure";
     EXPECT_EQ(windows->mainWindowShown, 1);
@@ -233,7 +233,7 @@ TEST_F(StartupTest, FailingConnectionsLeaveEmptyHandlesAndTheWindowStillOpens) {
     EXPECT_EQ(st().SystemConn, nullptr);
     EXPECT_EQ(st().ServerVersionText, QString());
     EXPECT_EQ(st().ServerMajorVersion, 0);
-    EXPECT_EQ(st().ProductType, QString());
+    EXPECT_EQ(st().ProductType, ProductFamily::None);
     EXPECT_EQ(st().SystemDbName, QStringLiteral("master"));
     EXPECT_EQ(st().ErrorText, QStringLiteral("[FreeTDS][SQL Server]Unable to connect"))
         << "the last failed open leaves its text";
@@ -295,13 +295,34 @@ TEST_F(StartupTest, CancelledLoginAfterAFailedAttemptShowsTheDriversText) {
 }
 
 TEST(SystemDbName, ByProductLine) {
-    for (const char* p : {"T3", "T6", "U8", "T"})
-        EXPECT_EQ(GetSystemDbName(QString::fromLatin1(p)), QStringLiteral("UFSystem")) << p;
-    EXPECT_EQ(GetSystemDbName(QStringLiteral("T+")), QStringLiteral("UFTSystem"));
-    EXPECT_EQ(GetSystemDbName(QString()), QStringLiteral("master"));
-    EXPECT_EQ(GetSystemDbName(QStringLiteral("SQL")), QStringLiteral("master"));
-    EXPECT_EQ(GetSystemDbName(QStringLiteral("T3|T6|U8")), QStringLiteral("master"))
-        << "the combined list entry is not a product line";
+    const struct {
+        ProductFamily product;
+        const char* database;
+    } cases[] = {
+        {ProductFamily::T3, "UFSystem"},     {ProductFamily::T6, "UFSystem"},
+        {ProductFamily::U8, "UFSystem"},     {ProductFamily::UfSystem, "UFSystem"},
+        {ProductFamily::Tplus, "UFTSystem"}, {ProductFamily::ServerDatabases, "master"},
+        {ProductFamily::None, "master"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetSystemDbName(c.product), QString::fromLatin1(c.database))
+            << productName(c.product).toStdString();
+}
+
+// The caption's name and the product list's entry both read back as the product they name, and
+// no two products share a text.
+TEST(ProductNames, ReadBackAsTheProductTheyName) {
+    QStringList seen;
+    for (const ProductFamily p :
+         {ProductFamily::T3, ProductFamily::T6, ProductFamily::U8, ProductFamily::UfSystem,
+          ProductFamily::Tplus, ProductFamily::ServerDatabases}) {
+        EXPECT_EQ(parseProduct(productName(p)), p) << productName(p).toStdString();
+        EXPECT_EQ(parseProduct(productEntry(p)), p) << productEntry(p).toStdString();
+        EXPECT_FALSE(seen.contains(productName(p))) << productName(p).toStdString();
+        seen << productName(p);
+    }
+    EXPECT_EQ(parseProduct(QStringLiteral("T3|T6")), ProductFamily::None);
+    EXPECT_EQ(parseProduct(QString()), ProductFamily::None);
 }
 
 } // namespace

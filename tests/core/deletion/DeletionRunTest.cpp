@@ -104,7 +104,8 @@ protected:
     void load(const QString& product, const QString& account, const QString& listingSql,
               const QStringList& columns, const QList<QList<QVariant>>& rows) {
         server.answer(listingSql, table(columns, rows));
-        listing.LoadDB(product, account);
+        listing.select({parseProduct(product), account});
+        listing.LoadDB();
         server.log.clear();
     }
     void threeDatabases() {
@@ -119,7 +120,7 @@ protected:
         server.answer(sent(dropOf(name)), table({"name"}, {{name}}));
     }
     void yearsOf003(const QList<QList<QVariant>>& rows) {
-        const bool ranges = st().ProductSubType == QLatin1String("U8N");
+        const bool ranges = st().ProductSubType == UfCatalogue::NewerU8;
         load("U8", "[003]演示账套",
              ranges ? test::yearRangeListing("003") : test::yearListing("003"), kYearColumns, rows);
     }
@@ -131,7 +132,8 @@ protected:
     // Confirms and runs, as the window's confirm button does.
     void confirm(const QString& accountText = QStringLiteral("全部"), bool deleteDatabases = true) {
         messages->answers.append(MsgResult::Yes);
-        run.cmdConfirm_Click(accountText, deleteDatabases);
+        listing.chooseAccount(accountText);
+        run.cmdConfirm_Click(listing.confirmedSelection(), deleteDatabases);
     }
 
     // The run's course: progress, service commands, reloads and the first statement of each
@@ -170,7 +172,8 @@ protected:
     MainListing listing;
     RecordingProgress progress{server.log};
     int reloads = 0;
-    DeletionRun run{listing, progress, [this] {
+    DeletionRun run{progress, [this](const ListedRow& row) { return listing.stillShows(row); },
+                    [this] {
                         ++reloads;
                         server.log.append(QStringLiteral("reload"));
                     }};
@@ -192,9 +195,9 @@ TEST_F(DeletionRunTest, NothingTickedOnlyAsksToChooseSomething) {
 TEST_F(DeletionRunTest, RefusedConfirmationChangesNothingAndSaysNothing) {
     threeDatabases();
     taskService();
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     tick({1});
-    run.cmdConfirm_Click(QStringLiteral("全部"), true); // the queue answers No
+    run.cmdConfirm_Click(listing.confirmedSelection(), true); // the queue answers No
     EXPECT_EQ(messages->shown, (QList<QPair<short, QString>>{{2, kQuestion}}));
     EXPECT_TRUE(server.log.isEmpty()) << server.log.join('\n').toStdString();
     EXPECT_EQ(listing.grid().TextMatrix(1, 0), QStringLiteral("Y")) << "ticks stay";
@@ -340,7 +343,7 @@ TEST_F(DeletionRunTest, SomeYearsTickedRemovesOnlyThoseYears) {
 }
 
 TEST_F(DeletionRunTest, YearRangeRemovesEachYearInOrderAndAdvancesTheBarOnce) {
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     yearsOf003({{"", "003", "演示账套", "2012-2014", "正常", ""},
                 {"", "003", "演示账套", "2015-2015", "正常", ""}});
     tick({1});
@@ -353,7 +356,7 @@ TEST_F(DeletionRunTest, YearRangeRemovesEachYearInOrderAndAdvancesTheBarOnce) {
 }
 
 TEST_F(DeletionRunTest, YearFailingInsideARangeStopsTheRange) {
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     yearsOf003({{"", "003", "演示账套", "2012-2014", "正常", ""},
                 {"", "003", "演示账套", "2015-2016", "正常", ""}});
     server.fail(sent(yearOf("003", "2013")), DbError{"08S01", 0, "通讯链接失败"});
@@ -370,7 +373,7 @@ TEST_F(DeletionRunTest, YearFailingInsideARangeStopsTheRange) {
 // --- The task service ---
 
 TEST_F(DeletionRunTest, NewerCatalogueStopsTheServiceBeforeAnyStatementAndStartsItAfter) {
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     taskService();
     load("U8", "全部", test::accountSetListing(), kUfColumns, {{"", "001", "演示账套", "正常"}});
     tick({1});
@@ -383,7 +386,7 @@ TEST_F(DeletionRunTest, NewerCatalogueStopsTheServiceBeforeAnyStatementAndStarts
 }
 
 TEST_F(DeletionRunTest, ServiceIsStartedAgainAfterAFailureAndTheFailureTextSurvivesIt) {
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     taskService();
     // The service manager stops answering once the service is started again, which writes its
     // own text into ErrorText.
@@ -416,7 +419,7 @@ TEST_F(DeletionRunTest, ServiceIsStartedAgainAfterAFailureAndTheFailureTextSurvi
 }
 
 TEST_F(DeletionRunTest, ServiceThatWillNotStopAbortsBeforeAnyStatement) {
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     taskService(false);
     yearsOf003({{"", "003", "演示账套", "2012-2014", "正常", ""},
                 {"", "003", "演示账套", "2015-2016", "正常", ""}});
@@ -435,7 +438,7 @@ TEST_F(DeletionRunTest, ServiceIsLeftAloneUnlessTheNewerCatalogueDropsDatabases)
     tick({1});
     confirm();
     // Newer catalogue, catalogue rows only.
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     load("T6", "全部", test::accountSetListing(), kUfColumns, {{"", "001", "演示账套", "正常"}});
     tick({1});
     confirm(QStringLiteral("全部"), false);
@@ -449,7 +452,7 @@ TEST_F(DeletionRunTest, ServiceIsLeftAloneUnlessTheNewerCatalogueDropsDatabases)
 }
 
 TEST_F(DeletionRunTest, DatabaseModeWithoutTheServiceDropsAnyway) {
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     threeDatabases();
     tick({2});
     confirm();
@@ -495,7 +498,7 @@ public:
 };
 
 TEST_P(RefusedRows, NothingIsTouched) {
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     taskService();
     GetParam().setUp(*this);
     confirm(GetParam().account);
@@ -542,7 +545,7 @@ INSTANTIATE_TEST_SUITE_P(
             "全部", "第 1 行的账套号“0'1”无效（应为 3 位字母或数字），未删除任何内容。"},
         BadRow{"TwoDigitYear",
                [](RefusedRows& t) {
-                   t.programState().ProductSubType.clear();
+                   t.programState().ProductSubType = UfCatalogue::Classic;
                    t.yearsOf003({{"", "003", "", 2014, "", ""}, {"", "003", "", "15", "", ""}});
                    t.tick({1, 2});
                },
@@ -589,7 +592,7 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Stopping and changes under the run ---
 
 TEST_F(DeletionRunTest, StopEndsTheRunAfterTheRowInHandAndReloads) {
-    st().ProductSubType = QStringLiteral("U8N");
+    st().ProductSubType = UfCatalogue::NewerU8;
     taskService();
     load("SQL", "全部", test::sqlListing(), kSqlColumns,
          {{"", "Sales", "", ""},
@@ -610,9 +613,14 @@ TEST_F(DeletionRunTest, StopEndsTheRunAfterTheRowInHandAndReloads) {
 TEST_F(DeletionRunTest, RowChangedDuringTheRunIsAFailedRow) {
     threeDatabases();
     listing.selectAll();
-    // While the window takes input between rows, the third row comes to show another database.
+    // While the window takes input between rows, a refresh makes the third row show another
+    // database, and the operator ticks every row again.
     progress.onStopAsked = [this] {
-        listing.grid().setTextMatrix(3, 1, QStringLiteral("Payroll"));
+        server.answer(test::sqlListing(), table(kSqlColumns, {{"", "Sales", "", ""},
+                                                              {"", "Stock", "", ""},
+                                                              {"", "Payroll", "", ""}}));
+        listing.LoadDB();
+        listing.selectAll();
         return false;
     };
     confirm();

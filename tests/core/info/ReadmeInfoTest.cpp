@@ -300,7 +300,7 @@ TEST_F(ReadmeInfoTest, BuiltInAddressesAreWebAddressesAndTheSiteHasNoScheme) {
 // --- What the main window does with it ---
 
 TEST_F(ReadmeInfoTest, CaptionHoldsAllElevenPiecesWithoutFileOrNetwork) {
-    st().ProductType = QStringLiteral("U8");
+    st().ProductType = ProductFamily::U8;
     st().ServerVersionText = QStringLiteral("SQL Server 2008 R2");
     RefreshReadmeInfo();
     EXPECT_EQ(http->asked, QStringList{readmeDownloadFolder() + QStringLiteral("/Readme.txt")});
@@ -314,7 +314,7 @@ TEST_F(ReadmeInfoTest, RefreshWritesTheDownloadBesideTheProgramAndReadsIt) {
     writeProgramFile(kReadme, kOldReadme);
     http->next = {true, gbk(QStringLiteral("[说明]\r\n作者=孙七\r\nQQ=10001\r\nQQ群=20002\r\n")),
                   QString()};
-    st().ProductType = QStringLiteral("T+");
+    st().ProductType = ProductFamily::Tplus;
     st().ServerVersionText = QStringLiteral("SQL Server 2019");
     RefreshReadmeInfo();
     EXPECT_EQ(bytesOf(backup()), kOldReadme);

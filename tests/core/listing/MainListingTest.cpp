@@ -22,16 +22,22 @@ protected:
         return cells;
     }
 
+    // Chooses the product and account entry and lists them.
+    void load(ProductFamily product, const QString& account) {
+        listing.select({product, account});
+        listing.LoadDB();
+    }
+
     MainListing listing;
 };
 
 TEST_F(MainListingTest, EachSelectionSendsItsListingToMaster) {
-    listing.LoadDB(QStringLiteral("SQL"), QStringLiteral("全部"));
-    listing.LoadDB(QStringLiteral("T+"), QStringLiteral("全部"));
-    listing.LoadDB(QStringLiteral("T3|T6|U8"), QStringLiteral("全部"));
-    listing.LoadDB(QStringLiteral("U8"), QStringLiteral("[003]演示账套"));
-    st().ProductSubType = QStringLiteral("U8N");
-    listing.LoadDB(QStringLiteral("T6"), QStringLiteral("[004]"));
+    load(ProductFamily::ServerDatabases, QStringLiteral("全部"));
+    load(ProductFamily::Tplus, QStringLiteral("全部"));
+    load(ProductFamily::UfSystem, QStringLiteral("全部"));
+    load(ProductFamily::U8, QStringLiteral("[003]演示账套"));
+    st().ProductSubType = UfCatalogue::NewerU8;
+    load(ProductFamily::T6, QStringLiteral("[004]"));
 
     EXPECT_EQ(
         server.log,
@@ -40,16 +46,16 @@ TEST_F(MainListingTest, EachSelectionSendsItsListingToMaster) {
                      QStringLiteral("master: ") + test::accountSetListing(),
                      QStringLiteral("master: ") + test::yearListing(QStringLiteral("003")),
                      QStringLiteral("master: ") + test::yearRangeListing(QStringLiteral("004"))}));
-    EXPECT_EQ(listing.CurrentType, QStringLiteral("T6"));
+    EXPECT_EQ(listing.CurrentType, ProductFamily::T6);
     EXPECT_EQ(listing.CurrentAcc, QStringLiteral("004"));
 }
 
 TEST_F(MainListingTest, AccountCodeStandsForItselfInsideTheLikePattern) {
     // Codes come from the catalogue; a damaged one must neither break the statement nor match
     // other account sets.
-    listing.LoadDB(QStringLiteral("U8"), QStringLiteral("[0'1]x"));
-    listing.LoadDB(QStringLiteral("U8"), QStringLiteral("[0_%]x"));
-    listing.LoadDB(QStringLiteral("U8"), QStringLiteral("[[a]"));
+    load(ProductFamily::U8, QStringLiteral("[0'1]x"));
+    load(ProductFamily::U8, QStringLiteral("[0_%]x"));
+    load(ProductFamily::U8, QStringLiteral("[[a]"));
     EXPECT_EQ(
         server.log,
         (QStringList{QStringLiteral("master: ") + test::yearListing(QStringLiteral("0''1")),
@@ -58,7 +64,7 @@ TEST_F(MainListingTest, AccountCodeStandsForItselfInsideTheLikePattern) {
 }
 
 TEST_F(MainListingTest, EmptyAccountListListsTheYearsOfNoAccount) {
-    listing.LoadDB(QStringLiteral("T3"), QString());
+    load(ProductFamily::T3, QString());
     EXPECT_EQ(listing.CurrentAcc, QString());
     EXPECT_EQ(server.log, QStringList{QStringLiteral("master: ") + test::yearListing(QString())});
     EXPECT_EQ(listing.grid().Rows(), 2) << "header and placeholder";
@@ -72,7 +78,7 @@ TEST_F(MainListingTest, ResultFillsTheGridUnderItsHeaderRow) {
              QStringLiteral("状态")},
             {{QString(), QStringLiteral("001"), QStringLiteral("演示"), QStringLiteral("正常")},
              {QString(), QStringLiteral("005"), QVariant(), QStringLiteral("系统管理控制之外")}}));
-    listing.LoadDB(QStringLiteral("U8"), QStringLiteral("全部"));
+    load(ProductFamily::U8, QStringLiteral("全部"));
 
     const GridModel& g = listing.grid();
     ASSERT_EQ(g.Rows(), 3);
@@ -80,6 +86,7 @@ TEST_F(MainListingTest, ResultFillsTheGridUnderItsHeaderRow) {
     EXPECT_EQ(row(0), (QStringList{"选择", "账套号", "账套名称", "状态"}));
     EXPECT_EQ(row(1), (QStringList{"", "001", "演示", "正常"}));
     EXPECT_EQ(row(2), (QStringList{"", "005", "", "系统管理控制之外"})) << "null shows as empty";
+    EXPECT_EQ(listing.listedRow(2).item, (ListedItem{AccountSetRow{"005", ""}}));
     EXPECT_EQ(g.currentRow(), 1);
     EXPECT_EQ(g.colWidthTwips(0), 600);
     EXPECT_EQ(g.colWidthTwips(2), 4000);
@@ -90,10 +97,10 @@ TEST_F(MainListingTest, ResultFillsTheGridUnderItsHeaderRow) {
 }
 
 TEST_F(MainListingTest, SwitchingListingsReplacesHeaderAndWidths) {
-    listing.LoadDB(QStringLiteral("T+"), QStringLiteral("全部"));
+    load(ProductFamily::Tplus, QStringLiteral("全部"));
     server.answer(test::sqlListing(), table({QStringLiteral("选择"), QStringLiteral("数据库"),
                                              QStringLiteral("状态"), QStringLiteral("路径")}));
-    listing.LoadDB(QStringLiteral("SQL"), QStringLiteral("全部"));
+    load(ProductFamily::ServerDatabases, QStringLiteral("全部"));
     EXPECT_EQ(listing.grid().Cols(), 4);
     EXPECT_EQ(row(0), (QStringList{"选择", "数据库", "状态", "路径"}));
     EXPECT_EQ(row(1), (QStringList{"", "", "", ""})) << "an empty listing keeps one blank row";
@@ -103,8 +110,8 @@ TEST_F(MainListingTest, SwitchingListingsReplacesHeaderAndWidths) {
 }
 
 TEST_F(MainListingTest, UnknownProductListsNothing) {
-    listing.LoadDB(QStringLiteral("SQL"), QStringLiteral("全部"));
-    listing.LoadDB(QStringLiteral("Oracle"), QStringLiteral("全部"));
+    load(ProductFamily::ServerDatabases, QStringLiteral("全部"));
+    load(ProductFamily::None, QStringLiteral("全部"));
     EXPECT_EQ(listing.grid().Rows(), 0);
     EXPECT_EQ(listing.grid().Cols(), 0);
     EXPECT_EQ(listing.grid().currentRow(), 0);
@@ -115,7 +122,7 @@ TEST_F(MainListingTest, FailingListingShowsTheServersTextAndKeepsHeaderAndPlaceh
     server.fail(test::tplusListing(),
                 DbError{QStringLiteral("42S02"), 208,
                         QStringLiteral("对象名 'UFTSystem..EAP_Account' 无效。")});
-    listing.LoadDB(QStringLiteral("T+"), QStringLiteral("全部"));
+    load(ProductFamily::Tplus, QStringLiteral("全部"));
     ASSERT_EQ(messages->shown.size(), 1);
     EXPECT_EQ(messages->shown[0],
               (QPair<short, QString>(4, QStringLiteral("对象名 'UFTSystem..EAP_Account' 无效。"))));
@@ -124,49 +131,47 @@ TEST_F(MainListingTest, FailingListingShowsTheServersTextAndKeepsHeaderAndPlaceh
               (QStringList{"选择", "数据库", "账套号", "账套名称", "开始年度", "状态", "路径"}));
 
     st().MasterConn.reset();
-    listing.LoadDB(QStringLiteral("SQL"), QStringLiteral("全部"));
+    load(ProductFamily::ServerDatabases, QStringLiteral("全部"));
     EXPECT_EQ(messages->shown.size(), 2) << "no connection is reported too";
     EXPECT_EQ(row(0), (QStringList{"选择", "数据库", "状态", "路径"}));
 }
 
 TEST_F(MainListingTest, ProductEntries) {
-    EXPECT_EQ(listing.productEntries(), QStringList{QStringLiteral("SQL")});
+    using enum ProductFamily;
+    EXPECT_EQ(listing.productEntries(), QList<ProductFamily>{ServerDatabases});
 
     server.answer(QStringLiteral("select name from sysdatabases where 1=1 and name='ufsystem'"),
                   table({QStringLiteral("name")}, {{QStringLiteral("ufsystem")}}));
     server.answer(QStringLiteral("select name from sysdatabases where 1=1 and name='uftsystem'"),
                   table({QStringLiteral("name")}, {{QStringLiteral("UFTSystem")}}));
-    EXPECT_EQ(listing.productEntries(), (QStringList{"T3|T6|U8", "T+", "SQL"}));
+    EXPECT_EQ(listing.productEntries(), (QList<ProductFamily>{UfSystem, Tplus, ServerDatabases}));
 
     server.fail(QStringLiteral("select name from sysdatabases where 1=1 and name='uftsystem'"),
                 DbError{QStringLiteral("08S01"), 0, QStringLiteral("连接中断")});
-    EXPECT_EQ(listing.productEntries(), (QStringList{"T3|T6|U8", "SQL"}))
+    EXPECT_EQ(listing.productEntries(), (QList<ProductFamily>{UfSystem, ServerDatabases}))
         << "a failed look-up counts as a missing database; SQL is always offered";
 }
 
 TEST_F(MainListingTest, AccountEntries) {
-    const QString q = MainListing::accountQuery(QStringLiteral("U8"));
-    EXPECT_EQ(q, QStringLiteral("select '['+cAcc_Id+']'+cAcc_Name as Acc from ufsystem..ua_account "
-                                "order by cAcc_Id"));
-    EXPECT_EQ(MainListing::accountQuery(QStringLiteral("T3|T6|U8")), q);
-    EXPECT_EQ(MainListing::accountQuery(QStringLiteral("T+")), QString());
-    EXPECT_EQ(MainListing::accountQuery(QStringLiteral("SQL")), QString());
+    const QString q = QStringLiteral(
+        "select '['+cAcc_Id+']'+cAcc_Name as Acc from ufsystem..ua_account order by cAcc_Id");
+    for (const ProductFamily p : {ProductFamily::Tplus, ProductFamily::ServerDatabases})
+        EXPECT_EQ(listing.accountEntries(p), QStringList{QStringLiteral("全部")});
+    EXPECT_TRUE(server.log.isEmpty()) << "only the ufsystem products have account sets";
 
-    QStringList entries{QStringLiteral("stale")};
-    EXPECT_TRUE(listing.accountEntries(q, entries));
-    EXPECT_TRUE(entries.isEmpty()) << "no account set: not even 全部";
+    EXPECT_TRUE(listing.accountEntries(ProductFamily::U8).isEmpty())
+        << "no account set: not even 全部";
 
     server.answer(q, table({QStringLiteral("Acc")}, {{QStringLiteral("[001]甲")},
                                                      {QVariant()},
                                                      {QStringLiteral("[002]乙")},
                                                      {QStringLiteral("[003]丙")}}));
-    EXPECT_TRUE(listing.accountEntries(q, entries));
-    EXPECT_EQ(entries, (QStringList{"全部", "[001]甲", "[002]乙", "[003]丙"}));
+    EXPECT_EQ(listing.accountEntries(ProductFamily::UfSystem),
+              (QStringList{"全部", "[001]甲", "[002]乙", "[003]丙"}));
     EXPECT_EQ(server.log.last(), QStringLiteral("Tempdb: ") + q) << "the account list reads Tempdb";
 
     server.fail(q, DbError{QStringLiteral("42000"), 229, QStringLiteral("拒绝了 SELECT 权限")});
-    EXPECT_FALSE(listing.accountEntries(q, entries));
-    EXPECT_TRUE(entries.isEmpty());
+    EXPECT_TRUE(listing.accountEntries(ProductFamily::T3).isEmpty());
     ASSERT_EQ(messages->shown.size(), 1);
     EXPECT_EQ(messages->shown[0].second, QStringLiteral("拒绝了 SELECT 权限"));
 }
@@ -178,7 +183,7 @@ TEST_F(MainListingTest, TicksLiveInColumnZeroOfDataRows) {
                         {{QString(), QStringLiteral("a"), QStringLiteral("正常"), QString()},
                          {QString(), QStringLiteral("b"), QStringLiteral("正常"), QString()},
                          {QString(), QStringLiteral("c"), QStringLiteral("正常"), QString()}}));
-    listing.LoadDB(QStringLiteral("SQL"), QString());
+    load(ProductFamily::ServerDatabases, QString());
     EXPECT_FALSE(listing.HasTicked());
     EXPECT_EQ(listing.CountTicked(), 0);
 
@@ -203,12 +208,12 @@ TEST_F(MainListingTest, TicksLiveInColumnZeroOfDataRows) {
     EXPECT_FALSE(listing.HasTicked());
 
     listing.selectAll();
-    listing.LoadDB(QStringLiteral("SQL"), QString());
+    load(ProductFamily::ServerDatabases, QString());
     EXPECT_EQ(listing.CountTicked(), 0) << "a refresh drops every tick";
 }
 
 TEST_F(MainListingTest, PlaceholderRowOfAnEmptyListingCanBeTicked) {
-    listing.LoadDB(QStringLiteral("T+"), QString());
+    load(ProductFamily::Tplus, QString());
     listing.selectAll();
     EXPECT_TRUE(listing.HasTicked());
     EXPECT_EQ(listing.CountTicked(), 1);
@@ -221,7 +226,7 @@ TEST_F(MainListingTest, CountsBeyondSixteenBits) {
     server.answer(test::sqlListing(), table({QStringLiteral("选择"), QStringLiteral("数据库"),
                                              QStringLiteral("状态"), QStringLiteral("路径")},
                                             rows));
-    listing.LoadDB(QStringLiteral("SQL"), QString());
+    load(ProductFamily::ServerDatabases, QString());
     listing.selectAll();
     EXPECT_EQ(listing.CountTicked(), 40000);
 }

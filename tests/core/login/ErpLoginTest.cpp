@@ -86,7 +86,7 @@ protected:
         clsUFLogin& b = bridge();
         return {QStringLiteral("Success=") +
                     (b.Success() ? QStringLiteral("1") : QStringLiteral("0")),
-                QStringLiteral("Version=") + b.Version(),
+                QStringLiteral("Version=") + productName(b.Version()),
                 QStringLiteral("Server=") + b.Server(),
                 QStringLiteral("DBUser=") + b.DBUser(),
                 QStringLiteral("DBPwd=") + b.DBPwd(),
@@ -156,7 +156,7 @@ TEST_F(ErpLoginTest, OnlyTheMissingObjectErrorsOfTheProbeMeanNoFramework) {
     for (const Case& c : cases) {
         automation->failCreate(QStringLiteral("UFSoft.U8.Framework.Login.UI.clsLogin"), c.error);
         EXPECT_FALSE(bridge().Regedit()) << c.error.number;
-        EXPECT_EQ(bridge().Version(), QLatin1String(c.version))
+        EXPECT_EQ(productName(bridge().Version()), QLatin1String(c.version))
             << c.error.number << " " << c.error.description.toStdString();
     }
 }
@@ -197,7 +197,7 @@ TEST_F(ErpLoginTest, T6ComponentThatCannotBeUsedFallsToT3) {
     for (const AutomationError& failure : failures) {
         automation->failCreate(QStringLiteral("U8Login.clsLogin"), failure);
         EXPECT_TRUE(connect()) << failure.number;
-        EXPECT_EQ(bridge().Version(), QStringLiteral("T3")) << failure.number;
+        EXPECT_EQ(bridge().Version(), ProductFamily::T3) << failure.number;
         EXPECT_EQ(erp.loginCalls.last(), QVariantList{QStringLiteral("DP")}) << failure.number;
     }
 }
@@ -241,7 +241,7 @@ TEST_F(ErpLoginTest, UnreadableRegistryCountsAsANewerU8) {
     erp.installT6();
     erp.outcomes = {adminLogin()};
     EXPECT_FALSE(connect());
-    EXPECT_EQ(bridge().Version(), QStringLiteral("T6"));
+    EXPECT_EQ(bridge().Version(), ProductFamily::T6);
     EXPECT_TRUE(erp.loginCalls.isEmpty());
 }
 
