@@ -79,6 +79,72 @@ QString serverObjectName(const QString& engineName) {
            QStringLiteral("..") + engineName.mid(dot + 1);
 }
 
+// A failure to prepare a translated statement as the server reports it.
+Message prepareError(const Engine& engine, const QString& error) {
+    if (error.startsWith(QLatin1String("no such table")))
+        return engine.message(208, serverObjectName(afterColon(error)));
+    if (error.startsWith(QLatin1String("no such column")))
+        return engine.message(207, afterColon(error).section(u'.', -1));
+    if (error.startsWith(QLatin1String("no such function")))
+        return engine.message(195, afterColon(error));
+    if (error.startsWith(QLatin1String("ambiguous column name")))
+        return engine.message(209, afterColon(error).section(u'.', -1));
+    if (error.contains(QLatin1String("syntax error")))
+        return engine.message(102, between(error, u'"', u'"'));
+    return engine.message(50000, error);
+}
+
+// A failure while a statement runs as the server reports it; verb and database name the
+// statement and the database of its first table.
+Message executeError(const Engine& engine, const QString& verb, const QString& database,
+                     const QString& error) {
+    if (error.contains(QLatin1String("FOREIGN KEY")))
+        return engine.message(547, verb, database);
+    if (error.contains(QLatin1String("UNIQUE")))
+        return engine.message(2627, afterColon(error).section(u'.', 0, 0));
+    return engine.message(50000, error);
+}
+
+// A column is INT when every value fits one; anything else travels as text.
+bool integerColumn(sqlite3_stmt* statement, int column, const QList<QVariantList>& rows) {
+    const char* declared = sqlite3_column_decltype(statement, column);
+    if (declared && QByteArray(declared).toUpper().contains("TEXT"))
+        return false;
+    // A column with neither a declared type nor a value is text.
+    bool anyValue = declared != nullptr;
+    for (const QVariantList& row : rows) {
+        const QVariant& v = row[column];
+        if (v.isNull())
+            continue;
+        anyValue = true;
+        if (v.typeId() != QMetaType::LongLong || v.toLongLong() > INT32_MAX ||
+            v.toLongLong() < INT32_MIN)
+            return false;
+    }
+    return anyValue;
+}
+
+// The rows a statement gave, with its column names and each column typed INT or NVARCHAR.
+ResultSet resultSet(sqlite3_stmt* statement, QList<QVariantList> rows) {
+    ResultSet set;
+    const int columnCount = sqlite3_column_count(statement);
+    for (int c = 0; c < columnCount; ++c) {
+        const bool integers = integerColumn(statement, c, rows);
+        set.columns << Column{QString::fromUtf8(sqlite3_column_name(statement, c)),
+                              integers ? ColumnType::Int : ColumnType::NVarChar};
+        for (QVariantList& row : rows) {
+            if (row[c].isNull())
+                continue;
+            if (integers)
+                row[c] = int(row[c].toLongLong());
+            else if (row[c].typeId() != QMetaType::QString)
+                row[c] = row[c].toString();
+        }
+    }
+    set.rows = std::move(rows);
+    return set;
+}
+
 } // namespace
 
 Message Engine::message(int number, const QString& a, const QString& b) const {
@@ -187,107 +253,121 @@ bool Engine::run(const QString& statement, Session& session, Reply& reply) {
     } else if (first == QLatin1String("ROLLBACK")) {
         transactionStatement(TransactionRequest::Rollback, session, reply);
     } else {
-        const QList<sql::Token> tokens = sql::tokenize(statement);
-        QString near = first;
-        for (const sql::Token& t : tokens) {
-            if (t.kind != sql::TokenKind::Space && t.kind != sql::TokenKind::Comment) {
-                near = t.text;
-                break;
-            }
-        }
-        reply.results << message(102, near);
+        const QList<sql::Token> tokens = significant(statement);
+        reply.results << message(102, tokens.isEmpty() ? first : tokens.first().text);
         return false;
     }
     return true;
 }
 
+// ---- queries ----
+
+// What one query learns on its way through translation, for the steps that follow.
+struct Engine::Context {
+    Context(const QString& verb, const Session& session) : verb(verb), session(session) {}
+
+    const QString& verb; // SELECT, INSERT, UPDATE or DELETE
+    const Session& session;
+    QString offlineDatabase; // a database the statement names that cannot be opened
+    QString targetDatabase;  // the database of the first table the statement names
+    QByteArray engineSql;    // the statement in the engine's dialect, once translated
+};
+
 void Engine::query(const QString& statement, const QString& verb, Session& session, Reply& reply) {
-    m_pendingError.clear();
-    m_targetDatabase.clear();
-    const sql::TableResolver resolve =
-        [&](const QString& database, const QString& owner,
-            const QString& object) -> std::optional<sql::TableTarget> {
-        const QString dbName = database.isEmpty() ? session.database : database;
-        if (owner.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0 &&
-            object.compare(QLatin1String("databases"), Qt::CaseInsensitive) == 0) {
-            if (m_major < 9)
-                return std::nullopt;
-            if (m_targetDatabase.isEmpty())
-                m_targetDatabase = QStringLiteral("master");
-            return sql::TableTarget{QStringLiteral("temp"), QStringLiteral("sys_databases")};
-        }
-        if (object.compare(QLatin1String("sysdatabases"), Qt::CaseInsensitive) == 0) {
-            if (m_targetDatabase.isEmpty())
-                m_targetDatabase = QStringLiteral("master");
-            return sql::TableTarget{QStringLiteral("main"), QStringLiteral("sysdatabases")};
-        }
-        const DatabaseState* db = find(dbName);
-        if (!db)
-            return std::nullopt;
-        if (db->flags.contains(QStringLiteral("IsOffline"))) {
-            m_pendingError = db->name;
-            return std::nullopt;
-        }
-        if (db->schema.isEmpty() || !m_tables.value(lower(db->schema)).contains(lower(object)))
-            return std::nullopt;
-        if (m_targetDatabase.isEmpty())
-            m_targetDatabase = db->name;
-        return sql::TableTarget{db->schema, object};
+    Context context(verb, session);
+    Statement prepared;
+    QList<QVariantList> rows;
+    // Each step either does its work or gives the error that ends the statement.
+    std::optional<Message> failed = translate(statement, context);
+    if (!failed)
+        failed = refuseReadOnly(context);
+    if (!failed)
+        failed = prepare(context, &prepared.handle);
+    if (!failed)
+        failed = execute(context, prepared.handle, rows);
+    if (failed)
+        reply.results << *failed;
+    else if (sqlite3_column_count(prepared.handle) == 0)
+        reply.results << RowCount{sqlite3_changes(m_db)};
+    else
+        reply.results << resultSet(prepared.handle, std::move(rows));
+}
+
+std::optional<sql::TableTarget> Engine::resolveTable(Context& context, const QString& database,
+                                                     const QString& owner,
+                                                     const QString& object) const {
+    // The first table named decides which database a refused change is reported against.
+    const auto target = [&](const QString& name) {
+        if (context.targetDatabase.isEmpty())
+            context.targetDatabase = name;
     };
+    if (owner.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0 &&
+        object.compare(QLatin1String("databases"), Qt::CaseInsensitive) == 0) {
+        if (m_major < 9)
+            return std::nullopt;
+        target(QStringLiteral("master"));
+        return sql::TableTarget{QStringLiteral("temp"), QStringLiteral("sys_databases")};
+    }
+    if (object.compare(QLatin1String("sysdatabases"), Qt::CaseInsensitive) == 0) {
+        target(QStringLiteral("master"));
+        return sql::TableTarget{QStringLiteral("main"), QStringLiteral("sysdatabases")};
+    }
+    const DatabaseState* db = find(database.isEmpty() ? context.session.database : database);
+    if (!db)
+        return std::nullopt;
+    if (db->flags.contains(QStringLiteral("IsOffline"))) {
+        context.offlineDatabase = db->name;
+        return std::nullopt;
+    }
+    if (db->schema.isEmpty() || !m_tables.value(lower(db->schema)).contains(lower(object)))
+        return std::nullopt;
+    target(db->name);
+    return sql::TableTarget{db->schema, object};
+}
 
-    const sql::Translation translation = sql::translate(statement, resolve);
-    if (!m_pendingError.isEmpty()) {
-        reply.results << message(942, m_pendingError);
-        return;
-    }
-    if (!translation.invalidObject.isEmpty()) {
-        reply.results << message(208, translation.invalidObject);
-        return;
-    }
-    if (!translation.syntaxNear.isEmpty()) {
-        reply.results << message(102, translation.syntaxNear);
-        return;
-    }
-    if (verb != QLatin1String("SELECT")) {
-        const DatabaseState* target = find(m_targetDatabase);
-        if (target && target->flags.contains(QStringLiteral("IsReadOnly"))) {
-            reply.results << message(3906, target->name);
-            return;
-        }
-    }
+std::optional<Message> Engine::translate(const QString& statement, Context& context) const {
+    const sql::Translation translation = sql::translate(
+        statement, [&](const QString& database, const QString& owner, const QString& object) {
+            return resolveTable(context, database, owner, object);
+        });
+    if (!context.offlineDatabase.isEmpty())
+        return message(942, context.offlineDatabase);
+    if (!translation.invalidObject.isEmpty())
+        return message(208, translation.invalidObject);
+    if (!translation.syntaxNear.isEmpty())
+        return message(102, translation.syntaxNear);
+    context.engineSql = translation.sql.toUtf8();
+    return std::nullopt;
+}
 
-    const QByteArray utf8 = translation.sql.toUtf8();
+std::optional<Message> Engine::refuseReadOnly(const Context& context) const {
+    if (context.verb == QLatin1String("SELECT"))
+        return std::nullopt;
+    const DatabaseState* target = find(context.targetDatabase);
+    if (target && target->flags.contains(QStringLiteral("IsReadOnly")))
+        return message(3906, target->name);
+    return std::nullopt;
+}
+
+std::optional<Message> Engine::prepare(const Context& context, sqlite3_stmt** statement) const {
+    const QByteArray& utf8 = context.engineSql;
     if (qEnvironmentVariableIsSet("QUENLOR_SIM_TRACE"))
         std::fprintf(stderr, "quenlor-sim: %s\n", utf8.constData());
-    Statement s;
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &s.handle, &tail) !=
-        SQLITE_OK) {
-        const QString error = sqliteError(m_db);
-        if (error.startsWith(QLatin1String("no such table")))
-            reply.results << message(208, serverObjectName(afterColon(error)));
-        else if (error.startsWith(QLatin1String("no such column")))
-            reply.results << message(207, afterColon(error).section(u'.', -1));
-        else if (error.startsWith(QLatin1String("no such function")))
-            reply.results << message(195, afterColon(error));
-        else if (error.startsWith(QLatin1String("ambiguous column name")))
-            reply.results << message(209, afterColon(error).section(u'.', -1));
-        else if (error.contains(QLatin1String("syntax error")))
-            reply.results << message(102, between(error, u'"', u'"'));
-        else
-            reply.results << message(50000, error);
-        return;
-    }
-    if (tail && QString::fromUtf8(tail).trimmed().size() > 0) {
-        reply.results << message(102, QString::fromUtf8(tail).trimmed().section(u' ', 0, 0));
-        return;
-    }
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), statement, &tail) != SQLITE_OK)
+        return prepareError(*this, sqliteError(m_db));
+    // The engine prepares one statement; anything after it is text the translation left over.
+    const QString rest = tail ? QString::fromUtf8(tail).trimmed() : QString();
+    if (!rest.isEmpty())
+        return message(102, rest.section(u' ', 0, 0));
+    return std::nullopt;
+}
 
-    const int columnCount = sqlite3_column_count(s.handle);
-    QList<QList<QVariant>> rows;
+std::optional<Message> Engine::execute(const Context& context, sqlite3_stmt* statement,
+                                       QList<QVariantList>& rows) const {
     int rc = SQLITE_OK;
-    while ((rc = sqlite3_step(s.handle)) == SQLITE_ROW) {
-        QList<QVariant> row = rowOf(s.handle);
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        QVariantList row = rowOf(statement);
         // Every digit a REAL holds, never an exponent: 8800000.5, not 8.8e+06.
         for (QVariant& v : row) {
             if (v.typeId() == QMetaType::Double)
@@ -295,57 +375,9 @@ void Engine::query(const QString& statement, const QString& verb, Session& sessi
         }
         rows << row;
     }
-    if (rc != SQLITE_DONE) {
-        const QString error = sqliteError(m_db);
-        if (error.contains(QLatin1String("FOREIGN KEY")))
-            reply.results << message(547, verb, m_targetDatabase);
-        else if (error.contains(QLatin1String("UNIQUE")))
-            reply.results << message(2627, afterColon(error).section(u'.', 0, 0));
-        else
-            reply.results << message(50000, error);
-        return;
-    }
-
-    if (columnCount == 0) {
-        reply.results << RowCount{sqlite3_changes(m_db)};
-        return;
-    }
-    ResultSet set;
-    for (int c = 0; c < columnCount; ++c) {
-        // A column is INT when every value fits one; anything else travels as text.
-        const char* declared = sqlite3_column_decltype(s.handle, c);
-        // A column with neither a declared type nor a value is text.
-        const bool textDeclared = declared && QByteArray(declared).toUpper().contains("TEXT");
-        bool integers = !textDeclared;
-        bool anyValue = declared != nullptr;
-        for (const QList<QVariant>& row : rows) {
-            const QVariant& v = row[c];
-            if (v.isNull())
-                continue;
-            anyValue = true;
-            if (v.typeId() != QMetaType::LongLong || v.toLongLong() > INT32_MAX ||
-                v.toLongLong() < INT32_MIN) {
-                integers = false;
-                break;
-            }
-        }
-        integers = integers && anyValue;
-        set.columns << Column{QString::fromUtf8(sqlite3_column_name(s.handle, c)),
-                              integers ? ColumnType::Int : ColumnType::NVarChar};
-        if (!integers) {
-            for (QList<QVariant>& row : rows) {
-                if (!row[c].isNull() && row[c].typeId() != QMetaType::QString)
-                    row[c] = row[c].toString();
-            }
-        } else {
-            for (QList<QVariant>& row : rows) {
-                if (!row[c].isNull())
-                    row[c] = int(row[c].toLongLong());
-            }
-        }
-    }
-    set.rows = std::move(rows);
-    reply.results << set;
+    if (rc == SQLITE_DONE)
+        return std::nullopt;
+    return executeError(*this, context.verb, context.targetDatabase, sqliteError(m_db));
 }
 
 } // namespace quenlor::sim
