@@ -19,6 +19,10 @@ struct sqlite3_stmt;
 
 namespace quenlor::sim {
 
+namespace sql {
+struct TableTarget;
+}
+
 // One database of the simulated server.
 struct DatabaseState {
     QString name;
@@ -83,6 +87,7 @@ public:
     int majorVersion() const { return m_major; }
 
 private:
+    // What one query learns while it is translated, for the steps after it.
     struct Context;
 
     void load(const Scenario& scenario, const QString& dataFolder);
@@ -97,6 +102,15 @@ private:
 
     bool run(const QString& statement, Session& session, Reply& reply);
     void query(const QString& statement, const QString& verb, Session& session, Reply& reply);
+    // The steps of query(). resolveTable() answers the translator for each table a statement
+    // names; the others each give the error that ends the statement, if there is one.
+    std::optional<sql::TableTarget> resolveTable(Context& context, const QString& database,
+                                                 const QString& owner, const QString& object) const;
+    std::optional<Message> translate(const QString& statement, Context& context) const;
+    std::optional<Message> refuseReadOnly(const Context& context) const;
+    std::optional<Message> prepare(const Context& context, sqlite3_stmt** statement) const;
+    std::optional<Message> execute(const Context& context, sqlite3_stmt* statement,
+                                   QList<QVariantList>& rows) const;
     void use(const QString& statement, Session& session, Reply& reply);
     void alterDatabase(const QString& statement, Session& session, Reply& reply);
     void dropDatabase(const QString& statement, Session& session, Reply& reply);
@@ -139,9 +153,7 @@ private:
     QList<Fault> m_faults;
     std::chrono::nanoseconds m_busy{0};
     int m_statements = 0;
-    Session* m_current = nullptr;
-    QString m_pendingError;   // set by table resolution: a database that cannot be opened
-    QString m_targetDatabase; // the first table's database in the statement being translated
+    Session* m_current = nullptr; // the session whose batch is running, for the functions
 };
 
 } // namespace quenlor::sim

@@ -1,0 +1,56 @@
+#pragma once
+
+// What the parts of the simulated server's engine share: set-up, the functions registered with
+// the embedded database, statements and their errors, and the database statements. Not part of
+// the engine's interface; only the engine's own sources include it.
+
+#include "sim/SqlTranslator.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+namespace quenlor::sim {
+
+class Engine;
+
+namespace detail {
+
+inline QString lower(const QString& s) {
+    return s.toLower();
+}
+
+inline QString sqliteError(sqlite3* db) {
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+// A prepared statement, finalised when it goes out of scope.
+struct Statement {
+    sqlite3_stmt* handle = nullptr;
+    ~Statement() { sqlite3_finalize(handle); }
+};
+
+const QStringList& systemDatabases();
+
+// sysdatabases.status bits of the flags that have one.
+int statusBits(const QSet<QString>& flags);
+
+// A name as the engine's SQL quotes it.
+QString quoted(const QString& name);
+
+// The current row of a statement: NULL, a 64-bit integer, a double or text.
+QList<QVariant> rowOf(sqlite3_stmt* statement);
+
+// The significant tokens of a statement: no blanks, no comments.
+QList<sql::Token> significant(const QString& statement);
+
+// Registers the collation and the functions translated statements call; the functions that ask
+// about the server, its databases or the current session ask engine.
+void registerFunctions(sqlite3* db, Engine* engine);
+
+} // namespace detail
+} // namespace quenlor::sim
