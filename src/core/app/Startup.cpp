@@ -1,8 +1,8 @@
 #include "core/app/Startup.h"
 
 #include "core/app/ProgramState.h"
-#include "core/db/ServerVersion.h"
 #include "core/db/QueryHelpers.h"
+#include "core/db/ServerVersion.h"
 #include "core/login/ManualLogin.h"
 #include "core/login/clsUFLogin.h"
 
@@ -84,9 +84,10 @@ void Main() {
         s.ErrorText = kAlreadyRunning;
     } else {
         s.AdminLogin = true;
-        QString subId, accId, yearId, userId, password, date, server;
-        loggedIn =
-            UFLoginConnect(s.ErrorText, subId, accId, yearId, userId, password, date, server);
+        const UFLoginResult erp = UFLoginConnect();
+        if (erp.failure)
+            s.ErrorText = *erp.failure;
+        loggedIn = erp.loggedIn;
         if (!loggedIn)
             loggedIn = ManualLogin(s.ErrorText);
     }

@@ -76,9 +76,13 @@ protected:
 
     clsUFLogin& bridge() { return st().UFLogin(); }
 
+    // Logs in as the program does; a reported failure lands in errorText, as the program's
+    // ErrorText would get it.
     bool connect() {
-        QString subId, accId, yearId, userId, password, date, server;
-        return UFLoginConnect(errorText, subId, accId, yearId, userId, password, date, server);
+        const UFLoginResult result = UFLoginConnect();
+        if (result.failure)
+            errorText = *result.failure;
+        return result.loggedIn;
     }
 
     // The bridge's outcome as "field=value" lines, for readable failures.
