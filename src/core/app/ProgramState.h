@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/app/MessageSink.h"
 #include "core/app/WindowFactory.h"
 #include "core/info/AboutBox.h"
-#include "core/app/MessageSink.h"
 #include "core/login/SqlLoginDialog.h"
 #include "platform/Automation.h"
 #include "platform/Database.h"
@@ -97,6 +97,9 @@ struct ProgramState {
     MessageSink& msg();
     // The ERP login bridge, created on first use.
     clsUFLogin& UFLogin();
+    // Destroys every window, the bridge's message dialog and the main window among them, and the
+    // factory that makes them. The program calls it while the application object still exists.
+    void releaseWindows();
 };
 
 // The current Program state.
