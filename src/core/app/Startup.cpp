@@ -88,8 +88,13 @@ void Main() {
         if (erp.failure)
             s.ErrorText = *erp.failure;
         loggedIn = erp.loggedIn;
-        if (!loggedIn)
+        if (!loggedIn) {
+            // Without the ERP on this computer the manual login is the way in, and the components
+            // that could not be created are no failure to report when the operator cancels it.
+            if (s.UFLogin().Version().isEmpty())
+                s.lastError.clear();
             loggedIn = ManualLogin(s.ErrorText);
+        }
     }
 
     if (loggedIn) {
