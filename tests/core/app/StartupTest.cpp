@@ -65,7 +65,7 @@ TEST_F(StartupTest, ServerWithBothSystemDatabasesIsTPlus) {
     EXPECT_EQ(st().SqlUser, QStringLiteral("sa"));
     EXPECT_EQ(st().SqlPassword, QStringLiteral("pw;1"));
     EXPECT_TRUE(st().AdminLogin);
-    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008  标准版"));
+    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008 R2  标准版"));
     EXPECT_EQ(st().ServerMajorVersion, 10);
     EXPECT_EQ(st().ProductType, QStringLiteral("T+"));
     EXPECT_EQ(st().ProductSubType, QString()) << "T+ never asks for the task table";
