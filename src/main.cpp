@@ -74,9 +74,6 @@ int main(int argc, char** argv) {
 #endif
 
     // The windows must go while the application object still exists.
-    quenlor::state().frmAbout.reset();
-    quenlor::state().frmSQLLogin.reset();
-    quenlor::state().frmMsg.reset();
-    quenlor::state().windows.reset();
+    quenlor::state().releaseWindows();
     return exitCode;
 }

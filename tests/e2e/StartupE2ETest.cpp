@@ -77,7 +77,7 @@ TEST_P(StartupE2E, DetectsVersionProductAndCatalogueAndOpensItsConnections) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, StartupE2E,
-    ::testing::Values(Detection{"realistic", "SQL Server 2008 SP1 Standard Edition (64-bit)", 10,
+    ::testing::Values(Detection{"realistic", "SQL Server 2008 R2 SP3 Standard Edition (64-bit)", 10,
                                 "T", "", "UFSystem", "T3|T6|U8,SQL", "sys.databases"},
                       Detection{"u8new", "13.0.5026.0. Enterprise Edition (64-bit)", 13, "T", "U8N",
                                 "UFSystem", "T3|T6|U8,SQL", "sys.databases"},

@@ -18,6 +18,13 @@ public:
     QList<QPair<short, QString>> shown;
     // Runs while a message is "on screen", before it is answered.
     std::function<void(short, const QString&)> onShow;
+    // Runs when the dialog is destroyed.
+    std::function<void()> onDestroyed;
+
+    ~MessageQueue() override {
+        if (onDestroyed)
+            onDestroyed();
+    }
 
     short ShowMsg(short InValue, const QString& Message) override {
         shown.append({InValue, Message});

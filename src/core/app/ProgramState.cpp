@@ -41,6 +41,15 @@ clsUFLogin& ProgramState::UFLogin() {
     return *ufLogin;
 }
 
+void ProgramState::releaseWindows() {
+    frmAbout.reset();
+    frmSQLLogin.reset();
+    frmMsg.reset();
+    if (ufLogin)
+        ufLogin->releaseDialog();
+    windows.reset();
+}
+
 ProgramState& state() {
     return *current();
 }

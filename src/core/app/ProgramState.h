@@ -98,6 +98,9 @@ struct ProgramState {
     MessageSink& msg();
     // The ERP login bridge, created on first use.
     clsUFLogin& UFLogin();
+    // Destroys every window, the bridge's message dialog and the main window among them, and the
+    // factory that makes them. The program calls it while the application object still exists.
+    void releaseWindows();
 };
 
 // The current Program state.

@@ -79,11 +79,17 @@ void Main() {
         s.ErrorText = kAlreadyRunning;
     } else {
         s.AdminLogin = true;
-        QString subId, accId, yearId, userId, password, date, server;
-        loggedIn =
-            UFLoginConnect(s.ErrorText, subId, accId, yearId, userId, password, date, server);
-        if (!loggedIn)
+        const UFLoginResult erp = UFLoginConnect();
+        if (erp.failure)
+            s.ErrorText = *erp.failure;
+        loggedIn = erp.loggedIn;
+        if (!loggedIn) {
+            // Without the ERP on this computer the manual login is the way in, and the components
+            // that could not be created are no failure to report when the operator cancels it.
+            if (s.UFLogin().Version().isEmpty())
+                s.lastError.clear();
             loggedIn = ManualLogin(s.ErrorText);
+        }
     }
 
     if (loggedIn) {

@@ -46,6 +46,9 @@ struct Release {
         const char* name; // empty: no service pack
     };
     Pack packs[5];
+    // The release covers minor versions from this one up to the next release of the same major
+    // (10.50 is 2008 R2, not 2008).
+    int fromMinor = 0;
 };
 
 // Builds at or above `fromBuild` carry that service pack; below the first range there is none.
@@ -53,6 +56,10 @@ constexpr Release kReleases[] = {
     {8, "SQL Server 2000", {{194, ""}, {384, "SP1"}, {534, "SP2"}, {760, "SP3"}, {2039, "SP4"}}},
     {9, "SQL Server 2005", {{1399, ""}, {2047, "SP1"}, {3042, "SP2"}, {4035, "SP3"}, {-1, ""}}},
     {10, "SQL Server 2008", {{1600, ""}, {2531, "SP1"}, {-1, ""}, {-1, ""}, {-1, ""}}},
+    {10,
+     "SQL Server 2008 R2",
+     {{1600, ""}, {2500, "SP1"}, {4000, "SP2"}, {6000, "SP3"}, {-1, ""}},
+     50},
 };
 
 } // namespace
@@ -71,16 +78,22 @@ QString GetSqlVersionName(QString& productVersion) {
     const int major = majorVersionOf(productVersion);
     const qsizetype first = productVersion.indexOf(QLatin1Char('.'));
     const qsizetype second = productVersion.indexOf(QLatin1Char('.'), first + 1);
+    const QStringView minorText =
+        QStringView(productVersion).mid(first + 1, second < 0 ? -1 : second - first - 1);
+    const long long minor = roundHalfEven(leadingNumber(minorText));
     const long long build =
         second < 0 ? 0 : roundHalfEven(leadingNumber(QStringView(productVersion).mid(second + 1)));
 
+    const Release* release = nullptr;
+    for (const Release& r : kReleases) {
+        if (r.major == major && minor >= r.fromMinor)
+            release = &r;
+    }
     QString name;
     QString pack;
-    for (const Release& r : kReleases) {
-        if (r.major != major)
-            continue;
-        name = QString::fromUtf8(r.name);
-        for (const Release::Pack& p : r.packs) {
+    if (release) {
+        name = QString::fromUtf8(release->name);
+        for (const Release::Pack& p : release->packs) {
             if (p.fromBuild >= 0 && build >= p.fromBuild)
                 pack = QString::fromUtf8(p.name);
         }

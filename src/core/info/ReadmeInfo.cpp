@@ -167,13 +167,12 @@ void LoadReadmeInfo() {
     s.ReadmeIntro = ReadReadmeValue(kReadmeSection, QStringLiteral("简介"), kDefaultIntro);
 }
 
-bool OpenWebPage(QString& address) {
-    if (address.isEmpty())
-        address = appMarketAddress();
-    if (!isWebAddress(address))
+bool OpenWebPage(const QString& address) {
+    const QString target = address.isEmpty() ? appMarketAddress() : address;
+    if (!isWebAddress(target))
         return false;
     // The browser's own failure is not the operator's concern here.
-    state().system->openUrl(address);
+    state().system->openUrl(target);
     return true;
 }
 

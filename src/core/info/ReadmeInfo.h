@@ -44,10 +44,10 @@ bool DownloadFile(Http& inet, const QString& address, const QString& localPath,
 // Fills the six Readme fields of the Program state from Readme.txt or the built-in defaults.
 void LoadReadmeInfo();
 
-// Hands an http or https address to the system's browser. An empty address becomes the app
-// market's (through the reference). Anything else (file:, javascript:, a bare path) is refused
-// with false: the address may come from a downloaded file.
-bool OpenWebPage(QString& address);
+// Hands an http or https address to the system's browser; an empty address opens the app
+// market's. Anything else (file:, javascript:, a bare path) is refused with false: the address
+// may come from a downloaded file.
+bool OpenWebPage(const QString& address);
 
 // What the main window does when it loads: Readme.txt is refreshed from the maker's site (the
 // result does not matter: a failed refresh keeps the last good file) and read.

@@ -131,18 +131,8 @@ bool clsUFLogin::SpeLogin() {
     return found;
 }
 
-bool clsUFLogin::Regedit(const QString& pSubId, const QString& pAccId, const QString& pYearId,
-                         const QString& pUserId, const QString& pPassword, const QString& pDate,
-                         const QString& cSrv) {
+bool clsUFLogin::Regedit() {
     // The administrator login always logs in to the system, never to an account.
-    Q_UNUSED(pSubId);
-    Q_UNUSED(pAccId);
-    Q_UNUSED(pYearId);
-    Q_UNUSED(pUserId);
-    Q_UNUSED(pPassword);
-    Q_UNUSED(pDate);
-    Q_UNUSED(cSrv);
-
     ProgramState& s = state();
     LastError& lastError = s.lastError;
     StepRunner run(lastError);
@@ -281,24 +271,23 @@ bool clsUFLogin::Regedit(const QString& pSubId, const QString& pAccId, const QSt
     return result;
 }
 
-bool UFLoginConnect(QString& errorText, QString& pSubId, QString& pAccId, QString& pYearId,
-                    QString& pUserId, QString& pPassword, QString& pDate, QString& cSrv) {
+UFLoginResult UFLoginConnect() {
     ProgramState& s = state();
     clsUFLogin& bridge = s.UFLogin();
     bridge.setAdmin(s.AdminLogin);
     bridge.setOperator(s.OperatorLogin);
-    bridge.Regedit(pSubId, pAccId, pYearId, pUserId, pPassword, pDate, cSrv);
+    bridge.Regedit();
     if (bridge.Success()) {
         s.SqlServer = bridge.Server();
         s.SqlUser = bridge.DBUser();
         s.SqlPassword = bridge.DBPwd();
         if (!s.SqlServer.isEmpty())
-            return true;
+            return {true, std::nullopt};
         bridge.ShowMsg(MsgKind::Error, kNoServerName);
     }
     if (!s.lastError.description.isEmpty())
-        errorText = s.lastError.description;
-    return false;
+        return {false, s.lastError.description};
+    return {};
 }
 
 } // namespace quenlor

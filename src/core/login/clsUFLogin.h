@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace quenlor {
 
@@ -26,12 +27,8 @@ public:
     [[nodiscard]] const QString& DBPwd() const { return m_DBPwd; }
     [[nodiscard]] const QString& DBName() const { return m_DBName; }
 
-    // The administrator login through the ERP component; the result equals Success. The seven
-    // texts belong to an account login and are not used by the administrator login.
-    bool Regedit(const QString& pSubId = {}, const QString& pAccId = {},
-                 const QString& pYearId = {}, const QString& pUserId = {},
-                 const QString& pPassword = {}, const QString& pDate = {},
-                 const QString& cSrv = {});
+    // The administrator login through the ERP component; the result equals Success.
+    bool Regedit();
 
     // True when one of the newer U8 releases, which this login cannot drive, is registered on
     // this computer. Clears the last-error record.
@@ -39,6 +36,8 @@ public:
 
     // Shows a message in the bridge's own message dialog, created on first use.
     short ShowMsg(short kind, const QString& text);
+    // Destroys that dialog (with the program's other windows); the automation objects stay.
+    void releaseDialog() { m_frmMsg.reset(); }
 
 private:
     friend struct ClsUFLoginTestAccess;
@@ -65,11 +64,14 @@ private:
     std::unique_ptr<MessageSink> m_frmMsg;
 };
 
+// What UFLoginConnect reports: whether the program is logged in and, when not, the description
+// of the last recorded failure, if there is one.
+struct UFLoginResult {
+    bool loggedIn = false;
+    std::optional<QString> failure;
+};
+
 // Logs in through the ERP as system administrator and fills SqlServer, SqlUser and SqlPassword.
-// The seven further texts are handed to the login unchanged. On false, errorText receives the
-// description of the last recorded failure, if there is one.
-[[nodiscard]] bool UFLoginConnect(QString& errorText, QString& pSubId, QString& pAccId,
-                                  QString& pYearId, QString& pUserId, QString& pPassword,
-                                  QString& pDate, QString& cSrv);
+[[nodiscard]] UFLoginResult UFLoginConnect();
 
 } // namespace quenlor

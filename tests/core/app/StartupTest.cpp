@@ -65,7 +65,7 @@ TEST_F(StartupTest, ServerWithBothSystemDatabasesIsTPlus) {
     EXPECT_EQ(st().SqlUser, QStringLiteral("sa"));
     EXPECT_EQ(st().SqlPassword, QStringLiteral("pw;1"));
     EXPECT_TRUE(st().AdminLogin);
-    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008  标准版"));
+    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008 R2  标准版"));
     EXPECT_EQ(st().ServerMajorVersion, 10);
     EXPECT_EQ(st().ProductType, ProductFamily::Tplus);
     EXPECT_EQ(st().ProductSubType, UfCatalogue::Classic) << "T+ never asks for the task table";
@@ -218,7 +218,7 @@ TEST_F(StartupTest, WithoutAutomationTheManualLoginFollows) {
     EXPECT_EQ(st().UFLogin().Version(), ProductFamily::None);
     EXPECT_EQ(st().ProductType, ProductFamily::UfSystem);
     EXPECT_EQ(openedDatabases().first(), QStringLiteral("Tempdb")) << "no verification connection";
-    EXPECT_EQ(st().lastError.number, 429) << "the record keeps the component failure";
+    EXPECT_EQ(st().lastError.number, 0) << "a missing ERP is no failure";
     EXPECT_EQ(windows->mainWindowShown, 1);
 }
 
@@ -267,14 +267,48 @@ TEST_F(StartupTest, CancelledLoginEndsQuietlyWhenNothingFailed) {
     EXPECT_TRUE(server.opens.empty());
 }
 
-TEST_F(StartupTest, CancelledLoginWithoutTheErpShowsWhyItsComponentFailed) {
-    st().automation = std::make_unique<NoAutomation>();
+TEST_F(StartupTest, CancelledLoginShowsOnlyAFailureOfAnInstalledErp) {
+    const QString noObject = QStringLiteral("对象变量或 With 块变量未设置");
+    struct Case {
+        const char* why;
+        bool automation;
+        const char* brokenClass; // null: nothing registered
+        AutomationError failure;
+        QStringList shown;
+    };
+    const Case cases[] = {
+        {"no automation on this computer", false, nullptr, {}, {}},
+        {"no ERP component registered", true, nullptr, {}, {}},
+        {"a registered T6 component that gives no object",
+         true,
+         "U8Login.clsLogin",
+         {91, noObject},
+         {QStringLiteral("Quenlor|") + noObject}},
+        {"a registered T3 component that fails otherwise",
+         true,
+         "UFLoginSQL.Login",
+         {-2147467259, QStringLiteral("自动化错误")},
+         {QStringLiteral("Quenlor|") + noObject}},
+    };
     windows->loginScript = [](SqlLoginDialog&) {};
-    Main();
-    EXPECT_EQ(system->messageBoxes,
-              QStringList{QStringLiteral("Quenlor|ActiveX 部件不能创建对象")});
-    EXPECT_EQ(system->endCalls, 1);
-    EXPECT_EQ(windows->mainWindowShown, 0);
+    for (const Case& c : cases) {
+        auto components = std::make_unique<test::FakeAutomation>();
+        if (c.brokenClass)
+            components->failCreate(QString::fromLatin1(c.brokenClass), c.failure);
+        if (c.automation)
+            st().automation = std::move(components);
+        else
+            st().automation = std::make_unique<NoAutomation>();
+        st().ufLogin.reset();
+        system->messageBoxes.clear();
+        system->endCalls = 0;
+
+        Main();
+
+        EXPECT_EQ(system->messageBoxes, c.shown) << c.why;
+        EXPECT_EQ(system->endCalls, 1) << c.why;
+        EXPECT_EQ(windows->mainWindowShown, 0) << c.why;
+    }
 }
 
 TEST_F(StartupTest, CancelledLoginAfterAFailedAttemptShowsTheDriversText) {

@@ -41,9 +41,17 @@ TEST(SqlVersionName, ServicePackBoundariesOf2005And2008) {
     EXPECT_EQ(versionName("10.0.1600.22"), QStringLiteral("SQL Server 2008 "));
     EXPECT_EQ(versionName("10.0.2530"), QStringLiteral("SQL Server 2008 "));
     EXPECT_EQ(versionName("10.0.2531.0"), QStringLiteral("SQL Server 2008 SP1"));
-    // 2008 R2 shares major 10; build 2500 lies below 2531.
-    EXPECT_EQ(versionName("10.50.2500.0"), QStringLiteral("SQL Server 2008 "));
-    EXPECT_EQ(versionName("10.50.1600.1"), QStringLiteral("SQL Server 2008 "));
+    EXPECT_EQ(versionName("10.00.6000.29"), QStringLiteral("SQL Server 2008 SP1"))
+        << "the service packs of 2008 R2 are not those of 2008";
+    // 2008 R2 shares major 10; its minor version tells it apart.
+    EXPECT_EQ(versionName("10.50.1600.1"), QStringLiteral("SQL Server 2008 R2 "));
+    EXPECT_EQ(versionName("10.50.2499"), QStringLiteral("SQL Server 2008 R2 "));
+    EXPECT_EQ(versionName("10.50.2500.0"), QStringLiteral("SQL Server 2008 R2 SP1"));
+    EXPECT_EQ(versionName("10.50.3999"), QStringLiteral("SQL Server 2008 R2 SP1"));
+    EXPECT_EQ(versionName("10.50.4000.0"), QStringLiteral("SQL Server 2008 R2 SP2"));
+    EXPECT_EQ(versionName("10.50.5999"), QStringLiteral("SQL Server 2008 R2 SP2"));
+    EXPECT_EQ(versionName("10.50.6000.34"), QStringLiteral("SQL Server 2008 R2 SP3"));
+    EXPECT_EQ(versionName("10.50.6560.0"), QStringLiteral("SQL Server 2008 R2 SP3"));
 }
 
 TEST(SqlVersionName, FourthComponentIsAFractionRoundedHalfToEven) {

@@ -249,7 +249,6 @@ TEST_F(ReadmeInfoTest, EmptyWebAddressStillGivesHttpAndThatIsWhatOpens) {
     EXPECT_TRUE(OpenWebPage(st().ReadmeWebUrl));
     EXPECT_EQ(system->openedUrls, QStringList{QStringLiteral("http://")})
         << "not the app market: the address is not empty";
-    EXPECT_EQ(st().ReadmeWebUrl, QStringLiteral("http://"));
 }
 
 // --- OpenWebPage ---
@@ -257,9 +256,7 @@ TEST_F(ReadmeInfoTest, EmptyWebAddressStillGivesHttpAndThatIsWhatOpens) {
 TEST_F(ReadmeInfoTest, OpenWebPageOpensOnlyWebAddresses) {
     for (const char* address :
          {"http://quenlor.invalid/", "https://quenlor.invalid/a?b=1", "HTTPS://QUENLOR.INVALID/"}) {
-        QString a = QString::fromLatin1(address);
-        EXPECT_TRUE(OpenWebPage(a)) << address;
-        EXPECT_EQ(a, QString::fromLatin1(address));
+        EXPECT_TRUE(OpenWebPage(QString::fromLatin1(address))) << address;
     }
     EXPECT_EQ(system->openedUrls,
               (QStringList{"http://quenlor.invalid/", "https://quenlor.invalid/a?b=1",
@@ -272,17 +269,13 @@ TEST_F(ReadmeInfoTest, OpenWebPageOpensOnlyWebAddresses) {
           "mailto:a@b.invalid", "C:\\Windows\\System32\\cmd.exe", "\\\\server\\share\\x.exe",
           "/usr/bin/xterm", "www.quenlor.invalid", " http://quenlor.invalid/", "http:/x",
           "httpx://quenlor.invalid/", "vbscript:msgbox(1)"}) {
-        QString a = QString::fromLatin1(address);
-        EXPECT_FALSE(OpenWebPage(a)) << address;
-        EXPECT_EQ(a, QString::fromLatin1(address)) << "a refused address is left as it is";
+        EXPECT_FALSE(OpenWebPage(QString::fromLatin1(address))) << address;
     }
     EXPECT_TRUE(system->openedUrls.isEmpty()) << system->openedUrls.join(u' ').toStdString();
 }
 
-TEST_F(ReadmeInfoTest, EmptyAddressBecomesTheAppMarket) {
-    QString address;
-    EXPECT_TRUE(OpenWebPage(address));
-    EXPECT_EQ(address, appMarketAddress());
+TEST_F(ReadmeInfoTest, EmptyAddressOpensTheAppMarket) {
+    EXPECT_TRUE(OpenWebPage(QString()));
     EXPECT_EQ(system->openedUrls, QStringList{appMarketAddress()});
 }
 

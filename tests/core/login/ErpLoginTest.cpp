@@ -3,6 +3,7 @@
 #include "support/FakeErpComponents.h"
 #include "support/TestState.h"
 
+#include <memory>
 #include <stdexcept>
 
 namespace quenlor {
@@ -76,9 +77,13 @@ protected:
 
     clsUFLogin& bridge() { return st().UFLogin(); }
 
+    // Logs in as the program does; a reported failure lands in errorText, as the program's
+    // ErrorText would get it.
     bool connect() {
-        QString subId, accId, yearId, userId, password, date, server;
-        return UFLoginConnect(errorText, subId, accId, yearId, userId, password, date, server);
+        const UFLoginResult result = UFLoginConnect();
+        if (result.failure)
+            errorText = *result.failure;
+        return result.loggedIn;
     }
 
     // The bridge's outcome as "field=value" lines, for readable failures.
@@ -243,6 +248,20 @@ TEST_F(ErpLoginTest, UnreadableRegistryCountsAsANewerU8) {
     EXPECT_FALSE(connect());
     EXPECT_EQ(bridge().Version(), ProductFamily::T6);
     EXPECT_TRUE(erp.loginCalls.isEmpty());
+}
+
+TEST_F(ErpLoginTest, ItsDialogGoesWithTheProgramsWindowsAndTheComponentsStay) {
+    automation->failCreate(QStringLiteral("U8Login.clsLogin"), {91, kNoObject});
+    EXPECT_FALSE(connect());
+    ASSERT_EQ(bridgeMessages(), QStringList{kInstallMsg});
+    auto destroyed = std::make_shared<bool>(false);
+    windows->messageDialogs.first()->onDestroyed = [destroyed] { *destroyed = true; };
+
+    st().releaseWindows();
+
+    EXPECT_TRUE(*destroyed) << "the dialog would outlive the application object";
+    EXPECT_NE(st().ufLogin, nullptr);
+    EXPECT_EQ(st().windows, nullptr) << "no window can be made afterwards";
 }
 
 // --- The login and its outcome ---
