@@ -86,7 +86,7 @@ void Main() {
         if (!loggedIn) {
             // Without the ERP on this computer the manual login is the way in, and the components
             // that could not be created are no failure to report when the operator cancels it.
-            if (s.UFLogin().Version().isEmpty())
+            if (s.UFLogin().Version() == ProductFamily::None)
                 s.lastError.clear();
             loggedIn = ManualLogin(s.ErrorText);
         }
