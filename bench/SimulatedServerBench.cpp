@@ -4,10 +4,10 @@
 // simulator spent answering) and the client's (everything else: the program, the driver, the
 // network). Run: build/<preset>/bench/quenlor_bench --benchmark_filter=Simulated
 #include "core/app/ProgramState.h"
-#include "core/app/Startup.h"
 #include "core/deletion/DeletionRun.h"
 #include "core/deletion/ProgressSink.h"
 #include "core/listing/MainListing.h"
+#include "core/startup/Startup.h"
 #include "platform/Services.h"
 #include "support/FakeAutomation.h"
 #include "support/FakeSystem.h"

@@ -1,5 +1,5 @@
 #include "core/app/ProgramState.h"
-#include "core/app/Startup.h"
+#include "core/startup/Startup.h"
 #include "ui/DesktopSystem.h"
 #include "ui/QtWindowFactory.h"
 #ifdef Q_OS_WIN

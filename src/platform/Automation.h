@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Failure.h"
+
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -19,10 +21,7 @@ inline constexpr int Other = 440; // "自动化错误"
 
 inline const QString kAutomationErrorText = QStringLiteral("自动化错误");
 
-struct AutomationError {
-    int number = 0;
-    QString description;
-};
+struct AutomationError : PlatformFailure {};
 
 // A late-bound object: members are reached by name. Values are QVariants; an object value holds
 // an AutomationObjectPtr. Every call may throw AutomationError.

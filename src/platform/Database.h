@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Failure.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,13 +11,15 @@
 
 namespace quenlor {
 
-// A failure reported by the database layer: SQLSTATE, the server's native error number and the
-// driver's full message. Thrown by Database and DatabaseConnector; every operation that uses them
-// catches it once and turns it into ErrorText.
-struct DbError {
+// A failure reported by the database layer: SQLSTATE, the server's native error number (number)
+// and the driver's full message (description). Thrown by Database and DatabaseConnector; the
+// program's steps catch it and return it as their outcome.
+struct DbError : PlatformFailure {
+    DbError() = default;
+    DbError(QString state, int nativeError, QString message)
+        : PlatformFailure{nativeError, std::move(message)}, sqlState(std::move(state)) {}
+
     QString sqlState;
-    int nativeError = 0;
-    QString message;
 };
 
 // The whole result of one statement, read at once. SQL NULL is a null QVariant.

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "platform/Failure.h"
+
 #include <QList>
 #include <QString>
 
 namespace quenlor {
 
 // The service manager could not be asked (WMI missing, access refused).
-struct ServiceError {
-    QString description;
-};
+struct ServiceError : PlatformFailure {};
 
 struct ServiceInfo {
     QString displayName;

@@ -30,7 +30,7 @@ QList<ServiceInfo> WindowsServices::list() {
             out.append({fromWide(r.displayName), fromWide(r.state)});
         return out;
     } catch (const win::WinError& e) {
-        throw ServiceError{fromWide(e.description)};
+        throw ServiceError{{static_cast<int>(e.code), fromWide(e.description)}};
     }
 }
 

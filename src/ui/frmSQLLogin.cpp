@@ -1,10 +1,10 @@
 #include "ui/frmSQLLogin.h"
 
 #include "core/app/ProgramState.h"
-#include "ui/WindowDrag.h"
-#include "ui/WindowFrame.h"
 #include "core/login/ManualLogin.h"
 #include "platform/Database.h"
+#include "ui/WindowDrag.h"
+#include "ui/WindowFrame.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -173,8 +173,10 @@ void frmSQLLogin::InitForm() {
 }
 
 bool frmSQLLogin::ConnectDB(QString& errorText) {
-    TestConn = openTestConnection(txtServerName->text(), DatabaseName, txtUser->text(),
-                                  txtPwd->text(), errorText);
+    Read<std::unique_ptr<Database>> opened =
+        openTestConnection(txtServerName->text(), DatabaseName, txtUser->text(), txtPwd->text());
+    TestConn = std::move(opened.value);
+    errorText = opened.outcome.text();
     return TestConn != nullptr;
 }
 

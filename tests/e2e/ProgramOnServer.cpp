@@ -1,7 +1,7 @@
 #include "e2e/ProgramOnServer.h"
 
-#include "core/app/Startup.h"
 #include "core/login/ManualLogin.h"
+#include "core/startup/Startup.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -50,8 +50,7 @@ void ProgramOnServer::start(const QString& scenario, int queryTimeoutSeconds) {
     const QString user = m_sim->user();
     const QString password = m_sim->password();
     windows->loginScript = [=](SqlLoginDialog& d) {
-        QString error;
-        d.TestConn = openTestConnection(address, QStringLiteral("master"), user, password, error);
+        d.TestConn = openTestConnection(address, QStringLiteral("master"), user, password).value;
         if (!d.TestConn)
             return;
         d.ServerName = address;

@@ -1,8 +1,8 @@
 // Start-up and the listings against each simulated server: what the program detects and what the
 // operator is shown before anything is ticked.
 
-#include "core/app/Startup.h"
 #include "core/login/ManualLogin.h"
+#include "core/startup/Startup.h"
 #include "e2e/ProgramOnServer.h"
 
 #include <ostream>
@@ -213,9 +213,8 @@ TEST_F(ListingE2E, LoginTheServerRefusesEndsTheProgramWithTheServersText) {
     windows->loginScript = [&](SqlLoginDialog& d) {
         // One try with a wrong password, then the operator closes the dialog.
         ++attempts;
-        QString error;
         d.TestConn =
-            openTestConnection(address, QStringLiteral("master"), "sa", "Quenlor#2025", error);
+            openTestConnection(address, QStringLiteral("master"), "sa", "Quenlor#2025").value;
         d.Confirmed = d.TestConn != nullptr;
     };
 

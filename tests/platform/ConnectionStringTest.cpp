@@ -202,9 +202,10 @@ TEST(ConnectionString, RefusalNamesTheItemButNeverThePassword) {
             ADD_FAILURE() << "accepted " << c.item.toStdString();
         } catch (const DbError& e) {
             EXPECT_TRUE(e.sqlState.isEmpty());
-            EXPECT_EQ(e.nativeError, 0);
-            EXPECT_TRUE(e.message.contains(c.item)) << e.message.toStdString();
-            EXPECT_FALSE(e.message.contains(QStringLiteral("Secr"))) << e.message.toStdString();
+            EXPECT_EQ(e.number, 0);
+            EXPECT_TRUE(e.description.contains(c.item)) << e.description.toStdString();
+            EXPECT_FALSE(e.description.contains(QStringLiteral("Secr")))
+                << e.description.toStdString();
         }
     }
 }

@@ -100,15 +100,15 @@ TEST(FreeTds, ClosedPortFailsAtOnceWithTheDriversMessage) {
     ASSERT_FALSE(attempt.hung);
     ASSERT_TRUE(attempt.error.has_value()) << "connected to a closed port";
     EXPECT_LT(attempt.elapsedMs, 1000);
-    EXPECT_EQ(attempt.error->nativeError, 20009);
+    EXPECT_EQ(attempt.error->number, 20009);
     EXPECT_EQ(attempt.error->sqlState, QStringLiteral("08S01"));
-    EXPECT_TRUE(attempt.error->message.contains(QStringLiteral("[FreeTDS]")))
-        << attempt.error->message.toStdString();
-    EXPECT_TRUE(attempt.error->message.contains(unableToConnect))
-        << attempt.error->message.toStdString();
+    EXPECT_TRUE(attempt.error->description.contains(QStringLiteral("[FreeTDS]")))
+        << attempt.error->description.toStdString();
+    EXPECT_TRUE(attempt.error->description.contains(unableToConnect))
+        << attempt.error->description.toStdString();
     // Every record, each on its own line: FreeTDS's second one must not be dropped.
-    const QStringList records = attempt.error->message.split(QLatin1Char('\n'));
-    ASSERT_EQ(records.size(), 2) << attempt.error->message.toStdString();
+    const QStringList records = attempt.error->description.split(QLatin1Char('\n'));
+    ASSERT_EQ(records.size(), 2) << attempt.error->description.toStdString();
     EXPECT_TRUE(records[1].endsWith(QStringLiteral("Unable to connect to data source")));
 }
 
@@ -123,8 +123,8 @@ TEST(FreeTds, SilentServerFailsAfterTheLoginTimeout) {
     EXPECT_GE(attempt.elapsedMs, 1500);
     EXPECT_LE(attempt.elapsedMs, 6000);
     EXPECT_EQ(attempt.error->sqlState, QStringLiteral("HYT00"));
-    EXPECT_TRUE(attempt.error->message.contains(QStringLiteral("Timeout expired")))
-        << attempt.error->message.toStdString();
+    EXPECT_TRUE(attempt.error->description.contains(QStringLiteral("Timeout expired")))
+        << attempt.error->description.toStdString();
 }
 
 TEST(FreeTds, ValueCarryingAnotherItemDoesNotRedirectTheConnection) {
@@ -144,8 +144,8 @@ TEST(FreeTds, ValueCarryingAnotherItemDoesNotRedirectTheConnection) {
         const Attempt attempt = attemptOpen(connector, params);
         ASSERT_FALSE(attempt.hung);
         ASSERT_TRUE(attempt.error.has_value());
-        EXPECT_EQ(attempt.error->nativeError, 20009)
-            << "item " << item << ": " << attempt.error->message.toStdString();
+        EXPECT_EQ(attempt.error->number, 20009)
+            << "item " << item << ": " << attempt.error->description.toStdString();
         EXPECT_LT(attempt.elapsedMs, 1000) << "item " << item;
     }
 }

@@ -27,8 +27,8 @@ QString sqliteDriver() {
 }
 
 std::string describe(const DbError& e) {
-    return (e.sqlState + QStringLiteral(" ") + QString::number(e.nativeError) +
-            QStringLiteral(" ") + e.message)
+    return (e.sqlState + QStringLiteral(" ") + QString::number(e.number) + QStringLiteral(" ") +
+            e.description)
         .toStdString();
 }
 
@@ -170,7 +170,7 @@ TEST_F(OdbcSqlite, TransactionCallsOutOfOrderAreRefused) {
             ADD_FAILURE() << "ended a transaction that was never begun";
         } catch (const DbError& e) {
             EXPECT_TRUE(e.sqlState.isEmpty());
-            EXPECT_TRUE(e.message.contains(QStringLiteral("事务"))) << describe(e);
+            EXPECT_TRUE(e.description.contains(QStringLiteral("事务"))) << describe(e);
         }
     }
 
@@ -180,7 +180,7 @@ TEST_F(OdbcSqlite, TransactionCallsOutOfOrderAreRefused) {
         db->beginTrans();
         ADD_FAILURE() << "began a transaction twice";
     } catch (const DbError& e) {
-        EXPECT_TRUE(e.message.contains(QStringLiteral("事务"))) << describe(e);
+        EXPECT_TRUE(e.description.contains(QStringLiteral("事务"))) << describe(e);
     }
     // The refused call left the open transaction as it was.
     db->rollbackTrans();
@@ -202,23 +202,24 @@ TEST_F(OdbcSqlite, DriverErrorsArriveWithTheirNumberAndText) {
     } catch (const DbError& e) {
         // SQLite's own result code and message, as its ODBC driver reports them.
         EXPECT_EQ(e.sqlState, QStringLiteral("HY000"));
-        EXPECT_EQ(e.nativeError, 19);
-        EXPECT_TRUE(e.message.contains(QStringLiteral("UNIQUE constraint failed: acc.id")))
+        EXPECT_EQ(e.number, 19);
+        EXPECT_TRUE(e.description.contains(QStringLiteral("UNIQUE constraint failed: acc.id")))
             << describe(e);
     }
     try {
         (void)db->query(QStringLiteral("selec 1"));
         ADD_FAILURE() << "syntax error accepted";
     } catch (const DbError& e) {
-        EXPECT_EQ(e.nativeError, 1);
-        EXPECT_TRUE(e.message.contains(QStringLiteral("near \"selec\": syntax error")))
+        EXPECT_EQ(e.number, 1);
+        EXPECT_TRUE(e.description.contains(QStringLiteral("near \"selec\": syntax error")))
             << describe(e);
     }
     try {
         (void)db->query(QStringLiteral("select * from 不存在的表"));
         ADD_FAILURE() << "missing table accepted";
     } catch (const DbError& e) {
-        EXPECT_TRUE(e.message.contains(QStringLiteral("no such table: 不存在的表"))) << describe(e);
+        EXPECT_TRUE(e.description.contains(QStringLiteral("no such table: 不存在的表")))
+            << describe(e);
     }
     // The connection is still usable after its statements failed.
     EXPECT_EQ(db->query(QStringLiteral("select count(*) from acc")).rows[0][0].toLongLong(), 1);
@@ -245,7 +246,7 @@ TEST(OdbcConnect, FailureCarriesTheDriverMessage) {
         ADD_FAILURE() << "connected to a file in a folder that does not exist";
     } catch (const DbError& e) {
         EXPECT_FALSE(e.sqlState.isEmpty());
-        EXPECT_TRUE(e.message.contains(QStringLiteral("connect failed"))) << describe(e);
+        EXPECT_TRUE(e.description.contains(QStringLiteral("connect failed"))) << describe(e);
     }
     try {
         (void)OdbcDatabase::connect(
@@ -253,6 +254,6 @@ TEST(OdbcConnect, FailureCarriesTheDriverMessage) {
         ADD_FAILURE() << "connected through a driver that does not exist";
     } catch (const DbError& e) {
         // The driver manager's own record names the library it could not load.
-        EXPECT_TRUE(e.message.contains(QStringLiteral("missing-driver.so"))) << describe(e);
+        EXPECT_TRUE(e.description.contains(QStringLiteral("missing-driver.so"))) << describe(e);
     }
 }

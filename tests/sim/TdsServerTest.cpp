@@ -119,9 +119,9 @@ TEST_F(SimulatorTest, LoginWithTheRightPasswordSucceedsAndAWrongOneIsRefused) {
 
     const DbError refused =
         failureOf([&] { (void)connector().open(sim.params(QStringLiteral("wrong"))); });
-    EXPECT_EQ(refused.nativeError, 18456);
-    EXPECT_TRUE(refused.message.contains(QStringLiteral("Login failed for user 'sa'.")))
-        << refused.message.toStdString();
+    EXPECT_EQ(refused.number, 18456);
+    EXPECT_TRUE(refused.description.contains(QStringLiteral("Login failed for user 'sa'.")))
+        << refused.description.toStdString();
 
     const QList<Session> sessions = sim.server->sessions();
     ASSERT_EQ(sessions.size(), 2);
@@ -178,14 +178,14 @@ TEST_F(SimulatorTest, ErrorInTheSecondStatementOfABatchIsThrown) {
         const DbError byQuery = failureOf([&] { (void)db->query(sql); });
         const DbError byExecute = failureOf([&] { db->execute(sql); });
         for (const DbError& e : {byQuery, byExecute}) {
-            EXPECT_EQ(e.nativeError, 3702) << sql.toStdString();
-            EXPECT_TRUE(e.message.contains(QStringLiteral(
+            EXPECT_EQ(e.number, 3702) << sql.toStdString();
+            EXPECT_TRUE(e.description.contains(QStringLiteral(
                 "Cannot drop database \"账套_测试\" because it is currently in use.")))
-                << e.message.toStdString();
+                << e.description.toStdString();
         }
     }
     // An unknown statement is refused, and the connection goes on.
-    EXPECT_EQ(failureOf([&] { db->execute(QStringLiteral("EXEC nothing")); }).nativeError, 2812);
+    EXPECT_EQ(failureOf([&] { db->execute(QStringLiteral("EXEC nothing")); }).number, 2812);
     EXPECT_EQ(db->query(QStringLiteral("UPDATE then SELECT")).rows.size(), 1);
 }
 
@@ -220,7 +220,7 @@ TEST_F(SimulatorTest, UnansweredStatementTimesOutAndTheConnectionStillWorks) {
     timer.start();
     const DbError timedOut = failureOf([&] { (void)db->query(QStringLiteral("WAITFOR")); });
     const qint64 elapsed = timer.elapsed();
-    EXPECT_EQ(timedOut.sqlState, QStringLiteral("HYT00")) << timedOut.message.toStdString();
+    EXPECT_EQ(timedOut.sqlState, QStringLiteral("HYT00")) << timedOut.description.toStdString();
     EXPECT_GE(elapsed, 1500);
     EXPECT_LE(elapsed, 8000);
     EXPECT_EQ(sim.server->sessions().front().attentions, 1);
@@ -240,7 +240,7 @@ TEST(Simulator, PasswordsWithConnectionStringCharactersArriveIntact) {
         try {
             db = connector().open(sim.params(pw));
         } catch (const DbError& e) {
-            ADD_FAILURE() << pw.toStdString() << ": " << e.message.toStdString();
+            ADD_FAILURE() << pw.toStdString() << ": " << e.description.toStdString();
         }
         const QList<Session> sessions = sim.server->sessions();
         ASSERT_EQ(sessions.size(), 1) << pw.toStdString();

@@ -1,7 +1,7 @@
-#include "ui/QtWindowFactory.h"
-#include "core/app/Startup.h"
+#include "core/startup/Startup.h"
 #include "support/TestState.h"
 #include "support/UiDriver.h"
+#include "ui/QtWindowFactory.h"
 
 #include <gtest/gtest.h>
 

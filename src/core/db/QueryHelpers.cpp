@@ -11,50 +11,45 @@ const QString kClosedConnection = QStringLiteral("连接未打开，无法执行
 const QString kNoSuchField = QStringLiteral("在对应所需名称或序数的集合中，未找到项目。");
 
 // The named field of the first row; `whenEmpty` when there is no row.
-QVariant firstValue(const QString& field, const QString& statement, Database* conn,
-                    const QVariant& whenEmpty) {
-    QString& errorText = state().ErrorText;
-    errorText.clear();
+Read<QVariant> firstValue(const QString& field, const QString& statement, Database* conn,
+                          const QVariant& whenEmpty) {
     try {
         if (!conn || !conn->isOpen())
             throw DbError{QString(), 0, kClosedConnection};
         const QueryResult result = conn->query(statement);
         if (result.rows.isEmpty())
-            return whenEmpty;
+            return {whenEmpty, Outcome::done()};
         const int column = result.columnIndex(field);
         if (column < 0)
             throw DbError{QString(), 0, kNoSuchField};
-        return result.rows.first().value(column);
+        return {result.rows.first().value(column), Outcome::done()};
     } catch (const DbError& e) {
-        if (!e.message.isEmpty())
-            errorText = e.message;
-        return {};
+        return {QVariant(), Outcome::failed(e)};
     }
 }
 
 } // namespace
 
-std::unique_ptr<Database> OpenConn(const QString& databaseName) {
+Read<std::unique_ptr<Database>> OpenConn(const QString& databaseName) {
     ProgramState& s = state();
     try {
         auto conn = s.connector->open({s.SqlServer, databaseName, s.SqlUser, s.SqlPassword});
         if (conn && conn->isOpen())
-            return conn;
+            return {std::move(conn), Outcome::done()};
+        return {nullptr, Outcome::failed(QString())};
     } catch (const DbError& e) {
-        if (!e.message.isEmpty())
-            s.ErrorText = e.message;
+        return {nullptr, Outcome::failed(e)};
     }
-    return {};
 }
 
-QVariant LookupValue(const QString& field, const QString& table, const QString& condition,
-                     Database* conn) {
+Read<QVariant> LookupValue(const QString& field, const QString& table, const QString& condition,
+                           Database* conn) {
     const QString statement = QStringLiteral("select ") + field + QStringLiteral(" from ") + table +
                               QStringLiteral(" where 1=1 and ") + condition;
     return firstValue(field, statement, conn, QVariant());
 }
 
-QVariant GetFieldValue(const QString& field, const QString& statement, Database* conn) {
+Read<QVariant> GetFieldValue(const QString& field, const QString& statement, Database* conn) {
     return firstValue(field, statement, conn, QVariant(QString()));
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/app/Outcome.h"
+#include "platform/Database.h"
+
 #include <QString>
 #include <QVariant>
 
@@ -7,22 +10,20 @@
 
 namespace quenlor {
 
-class Database;
-
 // A connection to one database of the program's server, built from SqlServer, SqlUser and
-// SqlPassword; statement timeout 300 s. An empty handle when it cannot be opened, with the
-// driver's text in ErrorText. ErrorText is not cleared on entry.
-[[nodiscard]] std::unique_ptr<Database> OpenConn(const QString& databaseName);
+// SqlPassword; statement timeout 300 s. An empty handle and the driver's failure when it cannot
+// be opened.
+[[nodiscard]] Read<std::unique_ptr<Database>> OpenConn(const QString& databaseName);
 
 // "select <field> from <table> where 1=1 and <condition>": the named field of the first row, a
-// null QVariant when there is no row. Clears ErrorText on entry; on failure ErrorText holds the
-// failure and the result is empty (a null QVariant too; ErrorText tells them apart).
-[[nodiscard]] QVariant LookupValue(const QString& field, const QString& table,
-                                   const QString& condition, Database* conn);
+// null QVariant when there is no row. On failure the value is null too and the outcome tells them
+// apart.
+[[nodiscard]] Read<QVariant> LookupValue(const QString& field, const QString& table,
+                                         const QString& condition, Database* conn);
 
 // As LookupValue with a complete statement; empty text when there is no row.
-[[nodiscard]] QVariant GetFieldValue(const QString& field, const QString& statement,
-                                     Database* conn);
+[[nodiscard]] Read<QVariant> GetFieldValue(const QString& field, const QString& statement,
+                                           Database* conn);
 
 // Null (and the empty value) gives empty text, anything else its text form.
 [[nodiscard]] QString NullToStr(const QVariant& value);

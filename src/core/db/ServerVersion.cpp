@@ -121,8 +121,7 @@ QString GetEditionName(const QString& edition) {
     return edition;
 }
 
-QString GetServerVersionText(QString& errorText, Database* conn, int* majorVersion) {
-    errorText.clear();
+Read<QString> GetServerVersionText(Database* conn, int* majorVersion) {
     if (majorVersion)
         *majorVersion = 0;
     try {
@@ -142,10 +141,9 @@ QString GetServerVersionText(QString& errorText, Database* conn, int* majorVersi
             GetSqlVersionName(version) + QLatin1Char(' ') + GetEditionName(edition);
         if (majorVersion)
             *majorVersion = majorVersionOf(version);
-        return text;
+        return {text, Outcome::done()};
     } catch (const DbError& e) {
-        errorText = e.message;
-        return {};
+        return {QString(), Outcome::failed(e)};
     }
 }
 

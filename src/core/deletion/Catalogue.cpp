@@ -63,12 +63,17 @@ QString S(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
+// A failure inside a worker's step, carried out to the step's end.
+struct StepFailed {
+    Outcome outcome;
+};
+
 // A check whose own query failed is no answer: it ends the worker with that failure instead of
 // being taken for "absent". An empty answer still means absent.
-QString checked(const QVariant& value) {
-    if (!state().ErrorText.isEmpty())
-        throw DbError{QString(), 0, state().ErrorText};
-    return NullToStr(value);
+QString checked(const Read<QVariant>& read) {
+    if (!read.outcome)
+        throw StepFailed{read.outcome};
+    return NullToStr(read.value);
 }
 
 bool tableExists(const QString& condition, Database* conn) {
@@ -91,13 +96,6 @@ void requireOpen(Database* conn) {
         throw DbError{QString(), 0, S("数据库连接未打开，无法删除。")};
 }
 
-// Records a failure's text the way every worker does: a failure without a description leaves
-// what an earlier step wrote.
-void noteFailure(const DbError& e) {
-    if (!e.message.isEmpty())
-        state().ErrorText = e.message;
-}
-
 // Undoes the open transaction; the failure that led here is the one the operator must see.
 void rollbackQuietly(Database* conn) {
     try {
@@ -106,22 +104,23 @@ void rollbackQuietly(Database* conn) {
     }
 }
 
-// Runs a step whose failure is recorded the way every worker records it.
-bool attempt(const std::function<void()>& step) {
+// Runs a step: done, or the failure that ended it.
+Outcome attempt(const std::function<void()>& step) {
     try {
         step();
-        return true;
+        return Outcome::done();
     } catch (const DbError& e) {
-        noteFailure(e);
-        return false;
+        return Outcome::failed(e);
+    } catch (const StepFailed& f) {
+        return f.outcome;
     }
 }
 
 // A catalogue phase: one transaction, committed when every statement went through, rolled back
 // at the first failure.
-bool inOneTransaction(Database* conn, const std::function<void()>& phase) {
+Outcome inOneTransaction(Database* conn, const std::function<void()>& phase) {
     bool open = false;
-    const bool done = attempt([&] {
+    const Outcome done = attempt([&] {
         requireOpen(conn);
         conn->beginTrans();
         open = true;
@@ -140,11 +139,6 @@ bool accountRegistered(const QString& quotedCode, Database* conn) {
                 .isEmpty();
 }
 
-bool refuse(const QString& text) {
-    state().ErrorText = text;
-    return false;
-}
-
 // The two clean-ups that both workers end their catalogue phase with.
 void removeOrphanedPlansAndTaskLogs(Database* conn) {
     if (tableExists(S("name='UA_BackupPlan'"), conn))
@@ -156,14 +150,14 @@ void removeOrphanedPlansAndTaskLogs(Database* conn) {
 }
 
 // Drops the databases a query lists, removing each data file's folder when it is left empty.
-// Returns false (ErrorText set) at the first database that cannot be dropped.
-bool dropListed(const QueryResult& databases, Database* conn) {
+// Ends at the first database that cannot be dropped, with its failure. A folder that cannot be
+// removed is no failure of the drop.
+void dropListed(const QueryResult& databases, Database* conn) {
     for (const QList<QVariant>& row : databases.rows) {
-        if (!DropDB(columnOf(databases, row, "name"), conn))
-            return false;
-        RemoveEmptyDir(columnOf(databases, row, "filename"));
+        if (const Outcome dropped = DropDB(columnOf(databases, row, "name"), conn); !dropped)
+            throw StepFailed{dropped};
+        (void)RemoveEmptyDir(columnOf(databases, row, "filename"));
     }
-    return true;
 }
 
 } // namespace
@@ -192,21 +186,23 @@ bool isValidDatabaseName(const QString& name) {
     return !name.isEmpty() && name.size() <= 128;
 }
 
-bool DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases) {
+Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases) {
     if (!isValidAccountCode(accountCode))
-        return refuse(
+        return Outcome::failed(
             S("账套号“%1”无效（应为 3 位字母或数字），未执行任何删除。").arg(accountCode));
     const QString code = quoteLiteral(accountCode);
 
     bool registered = false;
-    if (!attempt([&] {
+    if (const Outcome checkedIn = attempt([&] {
             requireOpen(conn);
             registered = accountRegistered(code, conn);
-        }))
-        return false;
+        });
+        !checkedIn)
+        return checkedIn;
 
     // An account set the catalogue does not know keeps the catalogue as it is.
-    if (registered && !inOneTransaction(conn, [&] {
+    if (registered) {
+        const Outcome catalogue = inOneTransaction(conn, [&] {
             if (columnExists(S("select a.name from UFSystem..sysobjects as a inner join "
                                "UFSystem..syscolumns as b on a.id=b.id where a.name='ua_holdauth' "
                                "and b.name='cacc_id'"),
@@ -231,60 +227,55 @@ bool DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabas
                               S("'"));
 
             conn->execute(S("delete UFSystem..UA_Account where cAcc_Id='") + code + S("'"));
-        }))
-        return false;
+        });
+        if (!catalogue)
+            return catalogue;
+    }
 
     if (!deleteDatabases)
-        return true;
+        return Outcome::done();
 
     // Database phase: the catalogue changes above stay whatever happens here.
-    bool dropped = false;
-    if (!attempt([&] {
-            // The underscores of the name patterns are literal: only this account set's
-            // databases.
-            const QString pattern = likePattern(accountCode);
-            const QueryResult dbs = conn->query(
-                S("select name,filename from master..sysdatabases where name like 'ufdata[_]") +
-                pattern + S("[_]%' or name like 'UFMeta[_]") + pattern + S("'"));
-            if (dbs.rows.isEmpty()) {
-                dropped = true;
-                return;
-            }
-            // The account folder: the path up to "ZT" and five characters more
-            // (D:\U8SOFT\ZT001\ of D:\U8SOFT\ZT001\2015\UFDATA.MDF).
-            const QString firstFile = columnOf(dbs, dbs.rows.first(), "filename");
-            const qsizetype zt = firstFile.toUpper().indexOf(S("ZT"));
-            const QString accountFolder = firstFile.left((zt < 0 ? 0 : zt + 1) + 5);
-            dropped = dropListed(dbs, conn);
-            if (dropped)
-                RemoveEmptyDir(accountFolder);
-        }))
-        return false;
-    return dropped;
+    return attempt([&] {
+        // The underscores of the name patterns are literal: only this account set's
+        // databases.
+        const QString pattern = likePattern(accountCode);
+        const QueryResult dbs = conn->query(
+            S("select name,filename from master..sysdatabases where name like 'ufdata[_]") +
+            pattern + S("[_]%' or name like 'UFMeta[_]") + pattern + S("'"));
+        if (dbs.rows.isEmpty())
+            return;
+        // The account folder: the path up to "ZT" and five characters more
+        // (D:\U8SOFT\ZT001\ of D:\U8SOFT\ZT001\2015\UFDATA.MDF).
+        const QString firstFile = columnOf(dbs, dbs.rows.first(), "filename");
+        const qsizetype zt = firstFile.toUpper().indexOf(S("ZT"));
+        const QString accountFolder = firstFile.left((zt < 0 ? 0 : zt + 1) + 5);
+        dropListed(dbs, conn);
+        (void)RemoveEmptyDir(accountFolder);
+    });
 }
 
-bool DeleteYear_UF(const QString& accountCode, const QString& year, Database* conn,
-                   bool deleteDatabases) {
+Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database* conn,
+                      bool deleteDatabases) {
     if (!isValidAccountCode(accountCode))
-        return refuse(
+        return Outcome::failed(
             S("账套号“%1”无效（应为 3 位字母或数字），未执行任何删除。").arg(accountCode));
     if (!isValidYear(year))
-        return refuse(S("年度“%1”无效（应为 4 位数字），未执行任何删除。").arg(year));
+        return Outcome::failed(S("年度“%1”无效（应为 4 位数字），未执行任何删除。").arg(year));
     const QString code = quoteLiteral(accountCode);
 
     // Database phase first: no transaction is open while databases are dropped.
     if (deleteDatabases) {
-        bool dropped = false;
-        if (!attempt([&] {
+        if (const Outcome dropped = attempt([&] {
                 requireOpen(conn);
                 const QueryResult dbs =
                     conn->query(S("select name,filename from master..sysdatabases where name like "
                                   "'ufdata[_]") +
                                 likePattern(accountCode) + S("[_]") + likePattern(year) + S("'"));
-                dropped = dropListed(dbs, conn);
-            }) ||
+                dropListed(dbs, conn);
+            });
             !dropped)
-            return false;
+            return dropped;
     }
 
     return inOneTransaction(conn, [&] {
@@ -304,23 +295,26 @@ bool DeleteYear_UF(const QString& accountCode, const QString& year, Database* co
     });
 }
 
-bool DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDatabases) {
+Outcome DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDatabases) {
     // An empty name is allowed: an account of the catalogue whose database is gone has none, and
     // it matches nothing below.
     if (databaseName.size() > 128)
-        return refuse(S("数据库名“%1”无效（超过 128 个字符），未执行任何删除。").arg(databaseName));
+        return Outcome::failed(
+            S("数据库名“%1”无效（超过 128 个字符），未执行任何删除。").arg(databaseName));
     const QString name = quoteLiteral(databaseName);
 
     bool registered = false;
-    if (!attempt([&] {
+    if (const Outcome checkedIn = attempt([&] {
             requireOpen(conn);
             registered = !checked(LookupValue(S("DSName"), S("UFTSystem..EAP_Account"),
                                               S("DSName='") + name + S("'"), conn))
                               .isEmpty();
-        }))
-        return false;
+        });
+        !checkedIn)
+        return checkedIn;
 
-    if (registered && !inOneTransaction(conn, [&] {
+    if (registered) {
+        const Outcome catalogue = inOneTransaction(conn, [&] {
             struct CleanUp {
                 const char* check;
                 const char* head;
@@ -363,20 +357,19 @@ bool DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDataba
             }
             // Last: the statements before it find the account through this row.
             conn->execute(S("delete UFTSystem..EAP_Account where DSName='") + name + S("'"));
-        }))
-        return false;
+        });
+        if (!catalogue)
+            return catalogue;
+    }
 
     if (!deleteDatabases)
-        return true;
+        return Outcome::done();
 
-    bool dropped = false;
-    if (!attempt([&] {
-            const QueryResult dbs = conn->query(
-                S("select name,filename from master..sysdatabases where name='") + name + S("'"));
-            dropped = dropListed(dbs, conn);
-        }))
-        return false;
-    return dropped;
+    return attempt([&] {
+        const QueryResult dbs = conn->query(
+            S("select name,filename from master..sysdatabases where name='") + name + S("'"));
+        dropListed(dbs, conn);
+    });
 }
 
 } // namespace quenlor

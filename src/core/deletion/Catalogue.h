@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app/Outcome.h"
+
 #include <QString>
 
 namespace quenlor {
@@ -15,15 +17,17 @@ class Database;
 
 // Removes an account set of the ufsystem catalogue (one transaction) and, with deleteDatabases,
 // drops its databases and removes the folders they leave empty.
-[[nodiscard]] bool DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases);
+[[nodiscard]] Outcome DeleteAcc_UF(const QString& accountCode, Database* conn,
+                                   bool deleteDatabases);
 
 // Removes one year of an account set: its databases first (with deleteDatabases), then its
 // catalogue rows in one transaction.
-[[nodiscard]] bool DeleteYear_UF(const QString& accountCode, const QString& year, Database* conn,
-                                 bool deleteDatabases);
+[[nodiscard]] Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database* conn,
+                                    bool deleteDatabases);
 
 // Removes a T+ account from the UFTSystem catalogue (one transaction) and, with deleteDatabases,
 // drops its database.
-[[nodiscard]] bool DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDatabases);
+[[nodiscard]] Outcome DeleteAcc_TN(const QString& databaseName, Database* conn,
+                                   bool deleteDatabases);
 
 } // namespace quenlor

@@ -81,6 +81,7 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
     DeleteDatabases = deleteDatabasesChecked;
 
     m_done = 0;
+    m_failure = Outcome::done();
     m_stopped = false;
     m_running = true;
     m_progress.runStarted();
@@ -91,7 +92,7 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
     bool serviceStopped = false;
     const auto stopTaskService = [&] {
         if (!NetStopService(kTaskServiceName)) {
-            s.ErrorText = S("未能停止U8TaskService服务操作中止");
+            m_failure = Outcome::failed(S("未能停止U8TaskService服务操作中止"));
             return false;
         }
         serviceStopped = true;
@@ -105,8 +106,6 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
         const bool serviceInstalled = ServiceExists(kTaskServiceName);
         if (newer && serviceInstalled && DeleteDatabases && !stopTaskService())
             break;
-        // A failed look at the service manager is not the run's failure.
-        s.ErrorText.clear();
         ok = m_selection.listing == ListingKind::AccountSets
                  ? DeleteDB_UF()
                  : DeleteDB_UF_Year(m_selection.accountCode);
@@ -119,7 +118,6 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
         // Without the service there is nothing to stop, and the databases can go all the same.
         if (newer && DeleteDatabases && ServiceExists(kTaskServiceName) && !stopTaskService())
             break;
-        s.ErrorText.clear();
         ok = DeleteDB_SQL();
         break;
     case ListingKind::None:
@@ -140,8 +138,10 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
                         S("已停止：已完成 %1 项，其余 %2 项未处理。").arg(m_done).arg(left));
         // The rows that were done are gone; the grid must not keep showing them.
         m_reload();
-    } else if (!s.ErrorText.isEmpty()) {
-        s.msg().ShowMsg(MsgKind::Error, s.ErrorText);
+    } else {
+        s.ErrorText = m_failure.text();
+        if (!s.ErrorText.isEmpty())
+            s.msg().ShowMsg(MsgKind::Error, s.ErrorText);
     }
 }
 
@@ -246,7 +246,8 @@ bool DeletionRun::DeleteDB_UF_Year(const QString& accountCode) {
     }
     m_progress.setReport(S("正在删除账套:[") + accountCode + S("]") +
                          rowOf<YearRow>(m_selection.rows.value(0)).name);
-    if (!DeleteAcc_UF(accountCode, state().MasterConn.get(), DeleteDatabases)) {
+    m_failure = DeleteAcc_UF(accountCode, state().MasterConn.get(), DeleteDatabases);
+    if (!m_failure) {
         m_progress.hideProgress();
         return false;
     }
@@ -258,7 +259,7 @@ bool DeletionRun::DeleteDB_UF_Year(const QString& accountCode) {
 
 template <typename Row>
 bool DeletionRun::walkRows(const std::function<QString(const Row&)>& caption,
-                           const std::function<bool(const Row&)>& work) {
+                           const std::function<Outcome(const Row&)>& work) {
     const QList<ListedRow>& rows = m_selection.rows;
     m_progress.showProgress(int(rows.size()));
     int value = 0;
@@ -267,7 +268,8 @@ bool DeletionRun::walkRows(const std::function<QString(const Row&)>& caption,
         if (!stillShown(r))
             break;
         m_progress.setReport(caption(rowOf<Row>(r)));
-        if (!work(rowOf<Row>(r)))
+        m_failure = work(rowOf<Row>(r));
+        if (!m_failure)
             break;
         m_progress.setProgressValue(++value);
         ++m_done;
@@ -284,28 +286,28 @@ bool DeletionRun::walkRows(const std::function<QString(const Row&)>& caption,
 bool DeletionRun::stillShown(const ListedRow& confirmed) {
     const bool same = m_stillShown(confirmed);
     if (!same)
-        state().ErrorText =
-            S("列表在删除过程中已改变（第 %1 行），其余项目未处理。").arg(confirmed.row);
+        m_failure = Outcome::failed(
+            S("列表在删除过程中已改变（第 %1 行），其余项目未处理。").arg(confirmed.row));
     return same;
 }
 
-bool DeletionRun::deleteTplusRow(const TplusRow& row) {
-    ProgramState& s = state();
-    Database* conn = s.MasterConn.get();
+Outcome DeletionRun::deleteTplusRow(const TplusRow& row) {
+    Database* conn = state().MasterConn.get();
     QString name = row.database;
     if (name.isEmpty()) {
         // An account whose database is missing: the catalogue still knows its database name.
         // The number was checked to be digits only before the run started.
-        name = NullToStr(LookupValue(S("dsname"), S("uftsystem..EAP_Account"),
-                                     S("cast(cAcc_Num as int)=") + row.number, conn));
-        if (!s.ErrorText.isEmpty())
-            return false;
+        const Read<QVariant> found = LookupValue(S("dsname"), S("uftsystem..EAP_Account"),
+                                                 S("cast(cAcc_Num as int)=") + row.number, conn);
+        if (!found.outcome)
+            return found.outcome;
+        name = NullToStr(found.value);
     }
     // An empty name matches nothing in the catalogue or on the server: the row is simply done.
     return DeleteAcc_TN(name, conn, DeleteDatabases);
 }
 
-bool DeletionRun::deleteYearRow(const YearRow& row) {
+Outcome DeletionRun::deleteYearRow(const YearRow& row) {
     Database* conn = state().MasterConn.get();
     const QString& code = row.code;
     const QString& year = row.years;
@@ -315,19 +317,16 @@ bool DeletionRun::deleteYearRow(const YearRow& row) {
     const int first = year.left(4).toInt();
     const int last = year.right(4).toInt();
     for (int y = first; y <= last; ++y) {
-        if (!DeleteYear_UF(code, QString::number(y), conn, DeleteDatabases))
-            return false;
+        if (const Outcome done = DeleteYear_UF(code, QString::number(y), conn, DeleteDatabases);
+            !done)
+            return done;
     }
-    return true;
+    return Outcome::done();
 }
 
 void DeletionRun::restartTaskService() {
-    // Starting the service may write ErrorText; the operator must see the run's own failure.
-    ProgramState& s = state();
-    const QString failure = s.ErrorText;
     // Whether it came back is not the run's concern: the deletion itself is over.
     (void)NetStartService(kTaskServiceName);
-    s.ErrorText = failure;
 }
 
 } // namespace quenlor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/Outcome.h"
 #include "core/listing/Selection.h"
 
 #include <QString>
@@ -40,11 +41,12 @@ private:
     // The common course of the row routines over the confirmed rows; Row is the listing's row.
     template <typename Row>
     bool walkRows(const std::function<QString(const Row&)>& caption,
-                  const std::function<bool(const Row&)>& work);
-    // False (and the reason in ErrorText) when the grid no longer shows the confirmed row.
+                  const std::function<Outcome(const Row&)>& work);
+    // False (and the reason as the run's failure) when the grid no longer shows the confirmed
+    // row.
     bool stillShown(const ListedRow& confirmed);
-    bool deleteTplusRow(const TplusRow& row);
-    bool deleteYearRow(const YearRow& row);
+    Outcome deleteTplusRow(const TplusRow& row);
+    Outcome deleteYearRow(const YearRow& row);
     void restartTaskService();
 
     ProgressSink& m_progress;
@@ -52,6 +54,7 @@ private:
     std::function<void()> m_reload;
     ConfirmedSelection m_selection; // the rows confirmed for this run, in grid order
     int m_done = 0;                 // ticked rows finished in this run
+    Outcome m_failure;              // why the run ended early; shown when it is over
     bool m_stopped = false;
     bool m_running = false;
 };

@@ -1,9 +1,9 @@
 #include "core/deletion/DropDB.h"
 
-#include "core/app/ProgramState.h"
-#include "core/db/ServerVersion.h"
 #include "core/app/Environment.h"
+#include "core/app/ProgramState.h"
 #include "core/db/QueryHelpers.h"
+#include "core/db/ServerVersion.h"
 #include "core/db/SqlText.h"
 #include "platform/Database.h"
 
@@ -22,38 +22,46 @@ QString S(const char16_t* text) {
     return QString::fromUtf16(text);
 }
 
+// The server's number for a database that is in single-user mode with a user connected to it:
+// the mode asked for is there already.
+constexpr int kAlreadySingleUser = 5064;
+
 // What became of a request for single-user mode. Only a switch this call made is ours to undo.
 enum class SwitchOutcome { Switched, AlreadySingleUser, Failed };
 
-// Fills the version the statement forms depend on when start-up could not.
+// Fills the version the statement forms depend on when start-up could not. A failure here is not
+// the drop's: the statement forms then follow the later servers.
 void ensureServerVersion(Database* conn) {
     ProgramState& s = state();
     if (!s.ServerVersionText.isEmpty())
         return;
     int major = 0;
-    s.ServerVersionText = GetServerVersionText(s.ErrorText, conn, &major);
+    s.ServerVersionText = GetServerVersionText(conn, &major).value;
     s.ServerMajorVersion = major;
 }
 
-SwitchOutcome switchToSingleUser(const QString& databaseName, Database* conn) {
-    ProgramState& s = state();
+struct Switch {
+    SwitchOutcome result;
+    Outcome outcome;
+};
+
+Switch switchToSingleUser(const QString& databaseName, Database* conn) {
     try {
         ensureServerVersion(conn);
         if (!conn || !conn->isOpen())
             throw DbError{QString(), 0, S(u"连接未打开，无法执行查询。")};
         // The blank after the name is harmless: the server ignores trailing blanks in names.
         const QString statement =
-            isSql2000Family(s.ServerMajorVersion)
+            isSql2000Family(state().ServerMajorVersion)
                 ? S(u"sp_dboption '") + quoteLiteral(databaseName) + S(u" ','single user','true'")
                 : S(u"alter database ") + quoteIdentifier(databaseName) +
                       S(u" set single_user with rollback immediate ");
         conn->execute(AddPasswordComment(statement));
-        return SwitchOutcome::Switched;
+        return {SwitchOutcome::Switched, Outcome::done()};
     } catch (const DbError& e) {
-        if (!e.message.isEmpty())
-            s.ErrorText = e.message;
-        return s.ErrorText.contains(S(u"处于单用户")) ? SwitchOutcome::AlreadySingleUser
-                                                      : SwitchOutcome::Failed;
+        return {e.number == kAlreadySingleUser ? SwitchOutcome::AlreadySingleUser
+                                               : SwitchOutcome::Failed,
+                Outcome::failed(e)};
     }
 }
 
@@ -72,44 +80,41 @@ void restoreMultiUser(const QString& databaseName, Database* conn) {
 
 } // namespace
 
-bool DropDB(const QString& databaseName, Database* conn) {
-    ProgramState& s = state();
-    if (databaseName.isEmpty()) {
-        s.ErrorText = S(u"数据库名为空，未执行任何删除。");
-        return false;
-    }
-    if (databaseName.size() > 128) {
-        s.ErrorText = S(u"数据库名“%1”无效（超过 128 个字符），未执行任何删除。").arg(databaseName);
-        return false;
-    }
+Outcome DropDB(const QString& databaseName, Database* conn) {
+    if (databaseName.isEmpty())
+        return Outcome::failed(S(u"数据库名为空，未执行任何删除。"));
+    if (databaseName.size() > 128)
+        return Outcome::failed(
+            S(u"数据库名“%1”无效（超过 128 个字符），未执行任何删除。").arg(databaseName));
 
-    const QString found =
-        NullToStr(LookupValue(S(u"name"), S(u"master..sysdatabases"),
-                              S(u"name='") + quoteLiteral(databaseName) + S(u"'"), conn));
+    const Read<QVariant> found =
+        LookupValue(S(u"name"), S(u"master..sysdatabases"),
+                    S(u"name='") + quoteLiteral(databaseName) + S(u"'"), conn);
     // A look-up that failed (lost connection, no permission) says nothing about the database:
-    // its own text is kept rather than reporting the database missing.
-    if (found.isEmpty()) {
-        if (s.ErrorText.isEmpty())
-            s.ErrorText = S(u"错误报告:数据库[") + databaseName + S(u"]不存在");
-        return false;
-    }
+    // its own failure is kept rather than reporting the database missing.
+    if (!found.outcome)
+        return found.outcome;
+    if (NullToStr(found.value).isEmpty())
+        return Outcome::failed(S(u"错误报告:数据库[") + databaseName + S(u"]不存在"));
 
     // The drop is attempted even when the switch was refused; the server has the last word.
-    const SwitchOutcome outcome = switchToSingleUser(databaseName, conn);
+    const Switch single = switchToSingleUser(databaseName, conn);
     try {
         conn->execute(S(u"drop database ") + quoteIdentifier(databaseName));
-        return true;
+        return Outcome::done();
     } catch (const DbError& e) {
-        if (!e.message.isEmpty())
-            s.ErrorText = e.message;
-        if (outcome == SwitchOutcome::Switched)
+        if (single.result == SwitchOutcome::Switched)
             restoreMultiUser(databaseName, conn);
-        return false;
+        // A failure without a text leaves the switch's, as the closest account of what happened.
+        if (e.description.isEmpty() && !single.outcome)
+            return single.outcome;
+        return Outcome::failed(e);
     }
 }
 
-bool SetSingleUser(const QString& databaseName, Database* conn) {
-    return switchToSingleUser(databaseName, conn) != SwitchOutcome::Failed;
+Outcome SetSingleUser(const QString& databaseName, Database* conn) {
+    const Switch single = switchToSingleUser(databaseName, conn);
+    return single.result == SwitchOutcome::Failed ? single.outcome : Outcome::done();
 }
 
 QString AddPasswordComment(const QString& statement) {
@@ -118,7 +123,7 @@ QString AddPasswordComment(const QString& statement) {
     return S(u"--password \r\n") + statement;
 }
 
-bool RemoveEmptyDir(const QString& filePath) {
+Read<bool> RemoveEmptyDir(const QString& filePath) {
     // Paths come from the server with "\"; where the system's own separator is "/", that one
     // names folders too.
     const bool slashSeparates = QDir::separator() == u'/';
@@ -131,40 +136,40 @@ bool RemoveEmptyDir(const QString& filePath) {
 
     const qsizetype at = lastSeparator(filePath);
     if (at < 0)
-        return false;
+        return {false, Outcome::done()};
     const QString folder = filePath.left(at);
     // "D:" or "" (the file lay at the top of a drive or of the root): never removed.
     if (lastSeparator(folder) < 0)
-        return false;
+        return {false, Outcome::done()};
 
     QString local = folder;
     local.replace(u'\\', u'/');
     if (!FileExists(local))
-        return false;
+        return {false, Outcome::done()};
     const QFileInfo info(local);
     // Only a real folder: a link or junction points at somebody else's data.
     if (!info.isDir() || info.isRoot() || info.isSymLink() || info.isJunction())
-        return false;
+        return {false, Outcome::done()};
 
     const std::filesystem::path path = info.filesystemFilePath();
     std::error_code ec;
     // Every entry counts, hidden and system ones too; "." and ".." are never listed.
     std::filesystem::directory_iterator entries(path, ec);
-    if (ec) {
-        state().ErrorText =
-            S(u"无法读取文件夹“%1”：%2").arg(folder, QString::fromLocal8Bit(ec.message()));
-        return false;
-    }
+    if (ec)
+        return {
+            false,
+            Outcome::failed(
+                S(u"无法读取文件夹“%1”：%2").arg(folder, QString::fromLocal8Bit(ec.message())))};
     if (entries != std::filesystem::directory_iterator())
-        return false;
+        return {false, Outcome::done()};
     // Removes an empty folder only; one that filled meanwhile makes this fail, not vanish.
     const bool removed = std::filesystem::remove(path, ec);
-    if (ec) {
-        state().ErrorText =
-            S(u"无法删除文件夹“%1”：%2").arg(folder, QString::fromLocal8Bit(ec.message()));
-        return false;
-    }
-    return removed;
+    if (ec)
+        return {
+            false,
+            Outcome::failed(
+                S(u"无法删除文件夹“%1”：%2").arg(folder, QString::fromLocal8Bit(ec.message())))};
+    return {removed, Outcome::done()};
 }
 
 } // namespace quenlor

@@ -12,7 +12,8 @@ constexpr int kChecks = 10;
 constexpr int kPauseMs = 1000;
 
 // The service manager's state of the first service with exactly this display name; nothing when
-// there is none or the manager could not be asked (its text then goes to ErrorText).
+// there is none or the manager could not be asked. Either way there is no service to work with,
+// and the callers say so in their own words.
 std::optional<QString> findState(const QString& displayName) {
     try {
         const QList<ServiceInfo> services = state().services->list();
@@ -20,9 +21,7 @@ std::optional<QString> findState(const QString& displayName) {
             if (s.displayName == displayName)
                 return s.state;
         }
-    } catch (const ServiceError& e) {
-        if (!e.description.isEmpty())
-            state().ErrorText = e.description;
+    } catch (const ServiceError&) {
     }
     return std::nullopt;
 }

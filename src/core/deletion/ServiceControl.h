@@ -5,7 +5,7 @@
 namespace quenlor {
 
 // The ERP's task service, found by its display name (exact, case-sensitive; the first service of
-// that name counts). Failures to ask the service manager leave their text in ErrorText.
+// that name counts). A service manager that cannot be asked shows no such service.
 
 inline const QString kTaskServiceName = QStringLiteral("U8TaskService");
 

@@ -102,11 +102,8 @@ QString programVersion() {
     return QStringLiteral(QUENLOR_VERSION);
 }
 
-bool DownloadFile(Http& inet, const QString& address, const QString& localPath,
-                  const QString& marker) {
-    ProgramState& s = state();
-    // Entering the procedure's error handling starts with a clean error record.
-    s.lastError.clear();
+Read<bool> DownloadFile(Http& inet, const QString& address, const QString& localPath,
+                        const QString& marker) {
     try {
         const HttpResult fetched = inet.fetch(address, kReadmeTimeoutMs);
         if (!fetched.ok) {
@@ -119,7 +116,7 @@ bool DownloadFile(Http& inet, const QString& address, const QString& localPath,
             copyOver(localPath, backup);
         writeWhole(localPath, fetched.body);
         if (FileHasText(localPath, marker))
-            return true;
+            return {true, Outcome::done()};
         // An error page, not a Readme.txt: the previous file comes back.
         if (FileExists(backup)) {
             copyOver(backup, localPath);
@@ -127,11 +124,9 @@ bool DownloadFile(Http& inet, const QString& address, const QString& localPath,
                 throw StepFailure{kFileAccessError, QStringLiteral("无法删除 %1").arg(backup)};
         }
     } catch (const StepFailure& failure) {
-        s.lastError.set(failure.number, failure.description);
+        return {false, Outcome::failed(failure.description, failure.number)};
     }
-    if (!s.lastError.description.isEmpty())
-        s.ErrorText = s.lastError.description;
-    return false;
+    return {false, Outcome::done()};
 }
 
 bool FileHasText(const QString& path, const QString& text) {
@@ -180,7 +175,8 @@ void RefreshReadmeInfo() {
     ProgramState& s = state();
     const QString address = readmeDownloadFolder() + QLatin1Char('/') + kReadmeFileName;
     if (s.http)
-        DownloadFile(*s.http, address, programFile(kReadmeFileName), kReadmeMarker);
+        // Without the network the last Readme.txt or the defaults serve; nothing to report.
+        (void)DownloadFile(*s.http, address, programFile(kReadmeFileName), kReadmeMarker);
     LoadReadmeInfo();
 }
 

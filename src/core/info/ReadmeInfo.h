@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app/Outcome.h"
+
 #include <QString>
 
 namespace quenlor {
@@ -27,10 +29,10 @@ inline constexpr int kReadmeTimeoutMs = 3000;
 
 // Fetches address through inet and makes it localPath when a line of it contains marker; the
 // file it replaces stays beside it as localPath + ".tmp". A document without the marker puts
-// the previous file back. On a failure localPath is left as it was and ErrorText gets the
-// failure's description. Returns true for a kept download.
-bool DownloadFile(Http& inet, const QString& address, const QString& localPath,
-                  const QString& marker);
+// the previous file back. True for a kept download; on a failure localPath is left as it was and
+// the outcome says why.
+Read<bool> DownloadFile(Http& inet, const QString& address, const QString& localPath,
+                        const QString& marker);
 
 // True when a line of the file contains text (case-sensitive); false at the end of the file or
 // when it cannot be read. The file is UTF-8 when its bytes are valid UTF-8, else GBK.

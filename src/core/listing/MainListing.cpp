@@ -170,18 +170,21 @@ MainListing::MainListing() = default;
 
 QList<ProductFamily> MainListing::productEntries() const {
     ProgramState& s = state();
+    // A look-up that fails counts as a database that is not there.
+    const auto present = [&](const QString& condition) {
+        return !NullToStr(LookupValue(QStringLiteral("name"), QStringLiteral("sysdatabases"),
+                                      condition, s.MasterConn.get())
+                              .value)
+                    .isEmpty();
+    };
     QList<ProductFamily> entries;
     const ProductFamily version = s.UFLogin().Version();
     if (version != ProductFamily::None) {
         entries.append(version);
-    } else if (!NullToStr(LookupValue(QStringLiteral("name"), QStringLiteral("sysdatabases"),
-                                      QStringLiteral("name='ufsystem'"), s.MasterConn.get()))
-                    .isEmpty()) {
+    } else if (present(QStringLiteral("name='ufsystem'"))) {
         entries.append(ProductFamily::UfSystem);
     }
-    if (!NullToStr(LookupValue(QStringLiteral("name"), QStringLiteral("sysdatabases"),
-                               QStringLiteral("name='uftsystem'"), s.MasterConn.get()))
-             .isEmpty())
+    if (present(QStringLiteral("name='uftsystem'")))
         entries.append(ProductFamily::Tplus);
     entries.append(ProductFamily::ServerDatabases);
     return entries;
@@ -220,7 +223,7 @@ QStringList MainListing::accountEntries(ProductFamily product) {
         }
         return entries;
     } catch (const DbError& e) {
-        reportFailure(e.message);
+        reportFailure(e.description);
         return {};
     }
 }
@@ -302,7 +305,7 @@ bool MainListing::runListing(ListingKind kind, const QString& sql, const QList<i
     } catch (const DbError& e) {
         // The operator sees why, and the grid keeps the listing's header over one blank row.
         m_grid.setListing(fallbackHeader, {}, widths);
-        reportFailure(e.message);
+        reportFailure(e.description);
         return false;
     }
 }

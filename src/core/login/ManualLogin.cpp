@@ -18,28 +18,22 @@ void LoadLoginDefaults(SqlLoginDialog& dialog) {
     dialog.Password = trimSpaces(ReadIniValue(section, QStringLiteral("Pwd"), QString()));
 }
 
-
-std::unique_ptr<Database> openTestConnection(const QString& server, const QString& database,
-                                             const QString& user, const QString& password,
-                                             QString& errorText) {
+Read<std::unique_ptr<Database>> openTestConnection(const QString& server, const QString& database,
+                                                   const QString& user, const QString& password) {
     ProgramState& s = state();
     try {
         auto conn = s.connector->open({server, database, user, password});
-        if (conn && conn->isOpen()) {
-            errorText.clear();
-            return conn;
-        }
+        if (conn && conn->isOpen())
+            return {std::move(conn), Outcome::done()};
         s.lastError.set(-1, QStringLiteral("连接未能打开。"));
     } catch (const DbError& e) {
-        s.lastError.set(e.nativeError, e.message);
+        s.lastError.set(e.number, e.description);
     }
-    errorText = s.lastError.description;
-    return {};
+    return {nullptr, Outcome::failed(s.lastError.description, s.lastError.number)};
 }
 
-bool ManualLogin(QString& errorText) {
+Read<bool> ManualLogin() {
     ProgramState& s = state();
-    errorText.clear();
     if (s.windows) {
         s.frmSQLLogin = s.windows->createSqlLoginDialog();
         SqlLoginDialog& dialog = *s.frmSQLLogin;
@@ -49,12 +43,13 @@ bool ManualLogin(QString& errorText) {
             s.SqlServer = dialog.ServerName;
             s.SqlUser = dialog.UserName;
             s.SqlPassword = dialog.Password;
-            return true;
+            return {true, Outcome::done()};
         }
     }
+    // Given up: the last failure recorded on the way, if any, is why.
     if (!s.lastError.description.isEmpty())
-        errorText = s.lastError.description;
-    return false;
+        return {false, Outcome::failed(s.lastError.description, s.lastError.number)};
+    return {false, Outcome::done()};
 }
 
 } // namespace quenlor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app/Outcome.h"
+
 #include <QString>
 
 #include <memory>
@@ -10,15 +12,17 @@ class Database;
 class SqlLoginDialog;
 
 // Shows the manual server login dialog, preset from Config.ini; true when the operator confirmed
-// a working login, which is then in SqlServer, SqlUser and SqlPassword.
-[[nodiscard]] bool ManualLogin(QString& errorText);
+// a working login, which is then in SqlServer, SqlUser and SqlPassword. When the operator gives
+// up, the last failure recorded on the way (if any) is the outcome.
+[[nodiscard]] Read<bool> ManualLogin();
 
 // The dialog's test connection: opens `database` on the typed server with the typed login and
-// password, exactly as typed. On failure errorText and the last-error record hold the driver's
-// text and the result is empty.
-[[nodiscard]] std::unique_ptr<Database>
-openTestConnection(const QString& server, const QString& database, const QString& user,
-                   const QString& password, QString& errorText);
+// password, exactly as typed. On failure the result is empty, and the outcome and the last-error
+// record hold the driver's failure.
+[[nodiscard]] Read<std::unique_ptr<Database>> openTestConnection(const QString& server,
+                                                                 const QString& database,
+                                                                 const QString& user,
+                                                                 const QString& password);
 
 // Presets the login dialog's ServerName, UserName and Password from section Login of Config.ini.
 void LoadLoginDefaults(SqlLoginDialog& dialog);

@@ -24,7 +24,7 @@ public:
         } catch (const AutomationError& e) {
             m_record.set(e.number, e.description);
         } catch (const DbError& e) {
-            m_record.set(e.nativeError, e.message);
+            m_record.set(e.number, e.description);
         }
         return false;
     }

@@ -271,7 +271,7 @@ bool clsUFLogin::Regedit() {
     return result;
 }
 
-UFLoginResult UFLoginConnect() {
+Read<bool> UFLoginConnect() {
     ProgramState& s = state();
     clsUFLogin& bridge = s.UFLogin();
     bridge.setAdmin(s.AdminLogin);
@@ -282,12 +282,12 @@ UFLoginResult UFLoginConnect() {
         s.SqlUser = bridge.DBUser();
         s.SqlPassword = bridge.DBPwd();
         if (!s.SqlServer.isEmpty())
-            return {true, std::nullopt};
+            return {true, Outcome::done()};
         bridge.ShowMsg(MsgKind::Error, kNoServerName);
     }
     if (!s.lastError.description.isEmpty())
-        return {false, s.lastError.description};
-    return {};
+        return {false, Outcome::failed(s.lastError.description, s.lastError.number)};
+    return {false, Outcome::done()};
 }
 
 } // namespace quenlor

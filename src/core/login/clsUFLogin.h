@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/MessageSink.h"
+#include "core/app/Outcome.h"
 #include "core/app/Product.h"
 #include "platform/Automation.h"
 #include "platform/Database.h"
@@ -8,7 +9,6 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
 
 namespace quenlor {
 
@@ -64,14 +64,8 @@ private:
     std::unique_ptr<MessageSink> m_frmMsg;
 };
 
-// What UFLoginConnect reports: whether the program is logged in and, when not, the description
-// of the last recorded failure, if there is one.
-struct UFLoginResult {
-    bool loggedIn = false;
-    std::optional<QString> failure;
-};
-
 // Logs in through the ERP as system administrator and fills SqlServer, SqlUser and SqlPassword.
-[[nodiscard]] UFLoginResult UFLoginConnect();
+// True when logged in; when not, the last recorded failure (if any) is the outcome.
+[[nodiscard]] Read<bool> UFLoginConnect();
 
 } // namespace quenlor

@@ -94,11 +94,12 @@ DbError diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const char* call) 
             break;
         if (number == 1)
             error.sqlState = record.sqlState;
-        if (error.nativeError == 0)
-            error.nativeError = static_cast<int>(record.nativeError);
+        if (error.number == 0)
+            error.number = static_cast<int>(record.nativeError);
         messages << record.message;
     }
-    error.message = messages.isEmpty() ? noRecordMessage(call) : messages.join(QLatin1Char('\n'));
+    error.description =
+        messages.isEmpty() ? noRecordMessage(call) : messages.join(QLatin1Char('\n'));
     return error;
 }
 

@@ -13,7 +13,7 @@ protected:
         st().SqlServer = QStringLiteral("erp-db,1433");
         st().SqlUser = QStringLiteral("sa");
         st().SqlPassword = QStringLiteral("secret");
-        master = OpenConn(QStringLiteral("master"));
+        master = OpenConn(QStringLiteral("master")).value;
     }
     std::unique_ptr<Database> master;
 };
@@ -21,50 +21,49 @@ protected:
 TEST_F(QueryHelpers, LookupValueJoinsItsPiecesWithoutSeparators) {
     server.answer(QStringLiteral("select name from sys.databases where 1=1 and name='ufsystem'"),
                   table({QStringLiteral("name")}, {{QStringLiteral("ufsystem")}}));
-    const QVariant v = LookupValue(QStringLiteral("name"), QStringLiteral("sys.databases"),
-                                   QStringLiteral("name='ufsystem'"), master.get());
-    EXPECT_EQ(v.toString(), QStringLiteral("ufsystem"));
+    const Read<QVariant> v = LookupValue(QStringLiteral("name"), QStringLiteral("sys.databases"),
+                                         QStringLiteral("name='ufsystem'"), master.get());
+    EXPECT_EQ(v.value.toString(), QStringLiteral("ufsystem"));
+    EXPECT_TRUE(v.outcome.ok());
     EXPECT_EQ(
         server.log.last(),
         QStringLiteral("master: select name from sys.databases where 1=1 and name='ufsystem'"));
 }
 
 TEST_F(QueryHelpers, NoRowIsNullForLookupAndEmptyTextForGetFieldValue) {
-    st().ErrorText = QStringLiteral("an older failure");
-    const QVariant looked = LookupValue(QStringLiteral("name"), QStringLiteral("sys.databases"),
-                                        QStringLiteral("name='none'"), master.get());
-    EXPECT_FALSE(looked.isValid()) << "null";
-    EXPECT_TRUE(st().ErrorText.isEmpty()) << "cleared on entry, nothing failed";
+    const Read<QVariant> looked =
+        LookupValue(QStringLiteral("name"), QStringLiteral("sys.databases"),
+                    QStringLiteral("name='none'"), master.get());
+    EXPECT_FALSE(looked.value.isValid()) << "null";
+    EXPECT_TRUE(looked.outcome.ok()) << "no row is no failure";
 
-    const QVariant got =
+    const Read<QVariant> got =
         GetFieldValue(QStringLiteral("name"), QStringLiteral("select 1 where 1=0"), master.get());
-    ASSERT_TRUE(got.isValid());
-    EXPECT_EQ(got.typeId(), QMetaType::QString);
-    EXPECT_EQ(got.toString(), QString());
-
-    EXPECT_EQ(NullToStr(looked), QString());
-    EXPECT_EQ(NullToStr(got), QString());
+    ASSERT_TRUE(got.value.isValid());
+    EXPECT_EQ(got.value.typeId(), QMetaType::QString);
+    EXPECT_EQ(got.value.toString(), QString());
+    EXPECT_TRUE(got.outcome.ok());
 }
 
 TEST_F(QueryHelpers, NullFieldInTheFirstRowIsNullForBoth) {
     const QString sql = QStringLiteral("select cacc_name as name from t");
     server.answer(sql, table({QStringLiteral("name")}, {{QVariant()}, {QStringLiteral("second")}}));
-    EXPECT_FALSE(GetFieldValue(QStringLiteral("name"), sql, master.get()).isValid());
+    EXPECT_FALSE(GetFieldValue(QStringLiteral("name"), sql, master.get()).value.isValid());
     server.answer(QStringLiteral("select name from t where 1=1 and x=1"),
                   table({QStringLiteral("name")}, {{QVariant()}}));
-    EXPECT_FALSE(LookupValue(QStringLiteral("name"), QStringLiteral("t"), QStringLiteral("x=1"),
-                             master.get())
-                     .isValid());
-    EXPECT_TRUE(st().ErrorText.isEmpty());
+    const Read<QVariant> looked = LookupValue(QStringLiteral("name"), QStringLiteral("t"),
+                                              QStringLiteral("x=1"), master.get());
+    EXPECT_FALSE(looked.value.isValid());
+    EXPECT_TRUE(looked.outcome.ok());
 }
 
 TEST_F(QueryHelpers, FieldIsFoundWithoutRegardToCaseAndTakenFromTheFirstRow) {
     const QString sql = QStringLiteral("select a, Name from t");
     server.answer(sql, table({QStringLiteral("a"), QStringLiteral("Name")},
                              {{1, QStringLiteral("first")}, {2, QStringLiteral("second")}}));
-    EXPECT_EQ(GetFieldValue(QStringLiteral("NAME"), sql, master.get()).toString(),
+    EXPECT_EQ(GetFieldValue(QStringLiteral("NAME"), sql, master.get()).value.toString(),
               QStringLiteral("first"));
-    EXPECT_EQ(NullToStr(GetFieldValue(QStringLiteral("a"), sql, master.get())),
+    EXPECT_EQ(NullToStr(GetFieldValue(QStringLiteral("a"), sql, master.get()).value),
               QStringLiteral("1"));
 }
 
@@ -72,30 +71,29 @@ TEST_F(QueryHelpers, FailuresGiveTheEmptyValueAndTheirText) {
     // An empty condition leaves the statement ending in "and ", which the server rejects.
     server.fail(QStringLiteral("select name from t where 1=1 and "),
                 DbError{QStringLiteral("42000"), 102, QStringLiteral("'and' 附近有语法错误。")});
-    const QVariant v =
+    const Read<QVariant> v =
         LookupValue(QStringLiteral("name"), QStringLiteral("t"), QString(), master.get());
-    EXPECT_FALSE(v.isValid());
-    EXPECT_EQ(st().ErrorText, QStringLiteral("'and' 附近有语法错误。"));
-    EXPECT_EQ(NullToStr(v), QString()) << "through NullToStr a failure looks like no row";
+    EXPECT_FALSE(v.value.isValid());
+    EXPECT_EQ(v.outcome.text(), QStringLiteral("'and' 附近有语法错误。"));
+    EXPECT_EQ(v.outcome.number(), 102);
 
     // A missing field in a result that has rows.
     const QString sql = QStringLiteral("select a from t");
     server.answer(sql, table({QStringLiteral("a")}, {{1}}));
-    EXPECT_FALSE(GetFieldValue(QStringLiteral("name"), sql, master.get()).isValid());
-    EXPECT_FALSE(st().ErrorText.isEmpty());
+    const Read<QVariant> missing = GetFieldValue(QStringLiteral("name"), sql, master.get());
+    EXPECT_FALSE(missing.value.isValid());
+    EXPECT_FALSE(missing.outcome.text().isEmpty());
 
     // No connection at all.
-    st().ErrorText.clear();
-    EXPECT_FALSE(GetFieldValue(QStringLiteral("name"), sql, nullptr).isValid());
-    EXPECT_FALSE(st().ErrorText.isEmpty());
+    EXPECT_FALSE(GetFieldValue(QStringLiteral("name"), sql, nullptr).outcome.text().isEmpty());
     const int statementsBefore = int(server.log.size());
     EXPECT_FALSE(
         LookupValue(QStringLiteral("name"), QStringLiteral("t"), QStringLiteral("1=1"), nullptr)
-            .isValid());
+            .outcome.ok());
     EXPECT_EQ(server.log.size(), statementsBefore) << "nothing is sent without a connection";
 }
 
-TEST_F(QueryHelpers, OpenConnUsesTheProgramLoginAndKeepsEarlierErrorText) {
+TEST_F(QueryHelpers, OpenConnUsesTheProgramLogin) {
     ASSERT_NE(master, nullptr);
     ASSERT_EQ(server.opens.size(), 1u);
     EXPECT_EQ(server.opens[0].server, QStringLiteral("erp-db,1433"));
@@ -103,20 +101,12 @@ TEST_F(QueryHelpers, OpenConnUsesTheProgramLoginAndKeepsEarlierErrorText) {
     EXPECT_EQ(server.opens[0].user, QStringLiteral("sa"));
     EXPECT_EQ(server.opens[0].password, QStringLiteral("secret"));
 
-    st().ErrorText = QStringLiteral("earlier");
-    auto tempdb = OpenConn(QStringLiteral("Tempdb"));
-    EXPECT_NE(tempdb, nullptr);
-    EXPECT_EQ(st().ErrorText, QStringLiteral("earlier")) << "success does not clear ErrorText";
-
     server.failOpen(QStringLiteral("UFSystem"), DbError{QStringLiteral("28000"), 18456,
                                                         QStringLiteral("用户 'sa' 登录失败。")});
-    EXPECT_EQ(OpenConn(QStringLiteral("UFSystem")), nullptr);
-    EXPECT_EQ(st().ErrorText, QStringLiteral("用户 'sa' 登录失败。"));
-
-    server.failOpen(QStringLiteral("other"), DbError{QStringLiteral("08001"), 0, QString()});
-    EXPECT_EQ(OpenConn(QStringLiteral("other")), nullptr);
-    EXPECT_EQ(st().ErrorText, QStringLiteral("用户 'sa' 登录失败。"))
-        << "a failure without a description leaves the earlier text";
+    const Read<std::unique_ptr<Database>> refused = OpenConn(QStringLiteral("UFSystem"));
+    EXPECT_EQ(refused.value, nullptr);
+    EXPECT_EQ(refused.outcome.text(), QStringLiteral("用户 'sa' 登录失败。"));
+    EXPECT_EQ(refused.outcome.number(), 18456);
 }
 
 TEST(NullToStrTest, TextFormsOfValues) {

@@ -130,43 +130,43 @@ protected:
 };
 
 TEST_F(ServerVersionText, JoinsVersionNameAndEdition) {
-    QString error = QStringLiteral("old failure");
     int major = -1;
 
     serverReports("8.00.2039", "Enterprise Edition");
-    EXPECT_EQ(GetServerVersionText(error, &conn, &major),
-              QStringLiteral("SQL Server 2000 SP4 企业版"));
-    EXPECT_TRUE(error.isEmpty()) << "cleared on entry";
+    const Read<QString> read = GetServerVersionText(&conn, &major);
+    EXPECT_EQ(read.value, QStringLiteral("SQL Server 2000 SP4 企业版"));
+    EXPECT_TRUE(read.outcome.ok());
     EXPECT_EQ(major, 8);
     EXPECT_EQ(server.log, QStringList{QStringLiteral("master: ") + kVersionQuery});
 
     serverReports("9.00.1399.06", "Standard Edition");
-    EXPECT_EQ(GetServerVersionText(error, &conn, &major),
-              QStringLiteral("SQL Server 2005  标准版"));
+    EXPECT_EQ(GetServerVersionText(&conn, &major).value, QStringLiteral("SQL Server 2005  标准版"));
     EXPECT_EQ(major, 9);
 
     serverReports("11.0.2100.60", "Express Edition");
-    EXPECT_EQ(GetServerVersionText(error, &conn, &major),
+    EXPECT_EQ(GetServerVersionText(&conn, &major).value,
               QStringLiteral("11.0.2100.60. Express Edition"));
     EXPECT_EQ(major, 11);
 
     serverReports("12.0.2000.8", "Standard Edition");
-    EXPECT_EQ(GetServerVersionText(error, &conn, &major), QStringLiteral("12.0.2000.8. 标准版"));
+    EXPECT_EQ(GetServerVersionText(&conn, &major).value, QStringLiteral("12.0.2000.8. 标准版"));
     EXPECT_EQ(major, 12) << "the text contains 2000, the server does not belong to that family";
 }
 
 TEST_F(ServerVersionText, FailureLeavesTextEmptyAndReportsIt) {
-    QString error;
     int major = -1;
     server.fail(kVersionQuery,
                 DbError{QStringLiteral("08S01"), 10054, QStringLiteral("连接已断开")});
-    EXPECT_EQ(GetServerVersionText(error, &conn, &major), QString());
-    EXPECT_EQ(error, QStringLiteral("连接已断开"));
+    const Read<QString> lost = GetServerVersionText(&conn, &major);
+    EXPECT_EQ(lost.value, QString());
+    EXPECT_EQ(lost.outcome.text(), QStringLiteral("连接已断开"));
+    EXPECT_EQ(lost.outcome.number(), 10054);
     EXPECT_EQ(major, 0);
 
-    error.clear();
-    EXPECT_EQ(GetServerVersionText(error, nullptr, &major), QString());
-    EXPECT_FALSE(error.isEmpty()) << "no connection is a failure with a text";
+    const Read<QString> none = GetServerVersionText(nullptr, &major);
+    EXPECT_EQ(none.value, QString());
+    EXPECT_FALSE(none.outcome.ok());
+    EXPECT_FALSE(none.outcome.text().isEmpty()) << "no connection is a failure with a text";
 }
 
 } // namespace

@@ -105,8 +105,14 @@ protected:
         QDir().mkpath(path);
         return path;
     }
+    // Keeps a worker's outcome for the checks that follow.
+    bool kept(const Outcome& outcome) {
+        last = outcome;
+        return outcome.ok();
+    }
 
     QString root;
+    Outcome last;
 };
 
 TEST_F(CatalogueTest, AccountSetCatalogueOnly) {
@@ -121,7 +127,7 @@ TEST_F(CatalogueTest, AccountSetCatalogueOnly) {
                                        {QStringLiteral("GL_x"), QStringLiteral("accid")},
                                        {QStringLiteral("GL_x"), QStringLiteral("caccid")}}));
 
-    EXPECT_TRUE(DeleteAcc_UF(QStringLiteral("001"), conn(), false));
+    EXPECT_TRUE(kept(DeleteAcc_UF(QStringLiteral("001"), conn(), false)));
 
     EXPECT_EQ(
         server.log,
@@ -136,12 +142,12 @@ TEST_F(CatalogueTest, AccountSetCatalogueOnly) {
                    QStringLiteral("delete from UFSystem..UA_Message where Account='001'"),
                    QStringLiteral("delete UFSystem..UA_Account where cAcc_Id='001'")}) +
          QStringList{QStringLiteral("master: COMMIT")}));
-    EXPECT_TRUE(st().ErrorText.isEmpty());
+    EXPECT_TRUE(last.text().isEmpty());
 }
 
 TEST_F(CatalogueTest, AccountSetOptionalTablesMissingAreSkipped) {
     accountRegistered();
-    EXPECT_TRUE(DeleteAcc_UF(QStringLiteral("001"), conn(), true));
+    EXPECT_TRUE(kept(DeleteAcc_UF(QStringLiteral("001"), conn(), true)));
     EXPECT_EQ(
         server.log,
         (QStringList{QStringLiteral("master: ") + kAccountCheck001,
@@ -165,7 +171,7 @@ TEST_F(CatalogueTest, AccountSetOutsideTheCatalogueStillHasItsDatabasesDropped) 
     databaseExists(QStringLiteral("ufdata_001_2015"));
     databaseExists(QStringLiteral("UFMeta_001"));
 
-    EXPECT_TRUE(DeleteAcc_UF(QStringLiteral("001"), conn(), true));
+    EXPECT_TRUE(kept(DeleteAcc_UF(QStringLiteral("001"), conn(), true)));
 
     EXPECT_EQ(server.log, (QStringList{QStringLiteral("master: ") + kAccountCheck001,
                                        QStringLiteral("master: ") + kAccountDatabases001} +
@@ -190,14 +196,14 @@ TEST_F(CatalogueTest, AccountFolderWithoutZtIsTheFirstFiveCharacters) {
                                               {{QStringLiteral("ufdata_001_2015"),
                                                 data + QStringLiteral("/UFDATA.MDF")}}));
     databaseExists(QStringLiteral("ufdata_001_2015"));
-    EXPECT_TRUE(DeleteAcc_UF(QStringLiteral("001"), conn(), true));
+    EXPECT_TRUE(kept(DeleteAcc_UF(QStringLiteral("001"), conn(), true)));
     EXPECT_TRUE(QDir(data).exists());
     EXPECT_TRUE(QDir(root).exists());
 }
 
 TEST_F(CatalogueTest, FlagFalseLeavesEveryDatabase) {
     accountRegistered();
-    EXPECT_TRUE(DeleteAcc_UF(QStringLiteral("001"), conn(), false));
+    EXPECT_TRUE(kept(DeleteAcc_UF(QStringLiteral("001"), conn(), false)));
     for (const QString& line : std::as_const(server.log)) {
         EXPECT_FALSE(line.contains(QLatin1String("sysdatabases"))) << line.toStdString();
         EXPECT_FALSE(line.contains(QLatin1String("drop"))) << line.toStdString();
@@ -209,19 +215,17 @@ TEST_F(CatalogueTest, MalformedAccountCodesAndYearsAreRefusedBeforeAnyStatement)
          {QString(), QStringLiteral("00"), QStringLiteral("0001"), QStringLiteral("0'1"),
           QStringLiteral("0_1"), QStringLiteral("0%1"), QStringLiteral("[1]"),
           QStringLiteral("0 1"), QStringLiteral("账套1")}) {
-        st().ErrorText.clear();
-        EXPECT_FALSE(DeleteAcc_UF(code, conn(), true)) << code.toStdString();
-        EXPECT_TRUE(st().ErrorText.contains(QStringLiteral("账套号"))) << code.toStdString();
-        EXPECT_FALSE(DeleteYear_UF(code, QStringLiteral("2015"), conn(), true))
+        EXPECT_FALSE(kept(DeleteAcc_UF(code, conn(), true))) << code.toStdString();
+        EXPECT_TRUE(last.text().contains(QStringLiteral("账套号"))) << code.toStdString();
+        EXPECT_FALSE(kept(DeleteYear_UF(code, QStringLiteral("2015"), conn(), true)))
             << code.toStdString();
     }
     for (const QString& year :
          {QString(), QStringLiteral("15"), QStringLiteral("20155"), QStringLiteral("2O15"),
           QStringLiteral("2015'"), QStringLiteral("2012-2014")}) {
-        st().ErrorText.clear();
-        EXPECT_FALSE(DeleteYear_UF(QStringLiteral("001"), year, conn(), false))
+        EXPECT_FALSE(kept(DeleteYear_UF(QStringLiteral("001"), year, conn(), false)))
             << year.toStdString();
-        EXPECT_TRUE(st().ErrorText.contains(QStringLiteral("年度"))) << year.toStdString();
+        EXPECT_TRUE(last.text().contains(QStringLiteral("年度"))) << year.toStdString();
     }
     EXPECT_TRUE(server.log.isEmpty());
     EXPECT_TRUE(isValidAccountCode(QStringLiteral("A0z")));
@@ -230,8 +234,8 @@ TEST_F(CatalogueTest, MalformedAccountCodesAndYearsAreRefusedBeforeAnyStatement)
 TEST_F(CatalogueTest, FailingAccountCheckTouchesNothing) {
     server.fail(kAccountCheck001,
                 DbError{QStringLiteral("08S01"), 10054, QStringLiteral("连接已断开")});
-    EXPECT_FALSE(DeleteAcc_UF(QStringLiteral("001"), conn(), true));
-    EXPECT_EQ(st().ErrorText, QStringLiteral("连接已断开"));
+    EXPECT_FALSE(kept(DeleteAcc_UF(QStringLiteral("001"), conn(), true)));
+    EXPECT_EQ(last.text(), QStringLiteral("连接已断开"));
     EXPECT_EQ(server.log, (QStringList{QStringLiteral("master: ") + kAccountCheck001}))
         << "a check that could not be made is no answer: neither the catalogue nor a database is "
            "touched";
@@ -261,7 +265,6 @@ TEST_F(CatalogueTest, AccountSetFaultInjection) {
     for (const QString& failing : catalogue + QStringList{kAccountDatabases001} + drops) {
         SCOPED_TRACE(failing.toStdString());
         server = test::FakeServer();
-        st().ErrorText.clear();
         accountRegistered();
         for (const QString& check :
              {kHoldAuthCheck, kBackupPlanCheck, kTaskLogCheck, kMessageCheck})
@@ -277,8 +280,8 @@ TEST_F(CatalogueTest, AccountSetFaultInjection) {
         server.fail(failing, DbError{QStringLiteral("42000"), 547,
                                      QStringLiteral("服务器拒绝: ") + failing});
 
-        EXPECT_FALSE(DeleteAcc_UF(QStringLiteral("001"), conn(), true));
-        EXPECT_EQ(st().ErrorText, QStringLiteral("服务器拒绝: ") + failing)
+        EXPECT_FALSE(kept(DeleteAcc_UF(QStringLiteral("001"), conn(), true)));
+        EXPECT_EQ(last.text(), QStringLiteral("服务器拒绝: ") + failing)
             << "the server's own text reaches the operator";
         const bool inCatalogue = catalogue.contains(failing);
         EXPECT_EQ(server.log.contains(QStringLiteral("master: ROLLBACK")), inCatalogue);
@@ -316,7 +319,7 @@ TEST_F(CatalogueTest, YearWithDatabasesDropsFirstThenMarksThePeriods) {
                {QStringLiteral("UA_BackupPlans"), QStringLiteral("cAcc_Id"),
                 QStringLiteral("iyear")}}));
 
-    EXPECT_TRUE(DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), conn(), true));
+    EXPECT_TRUE(kept(DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), conn(), true)));
 
     EXPECT_EQ(
         server.log,
@@ -335,7 +338,7 @@ TEST_F(CatalogueTest, YearWithDatabasesDropsFirstThenMarksThePeriods) {
 }
 
 TEST_F(CatalogueTest, YearWithoutTheFlagOrOutsideTheCatalogue) {
-    EXPECT_TRUE(DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), conn(), false));
+    EXPECT_TRUE(kept(DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), conn(), false)));
     EXPECT_EQ(server.log, (QStringList{QStringLiteral("master: BEGIN"),
                                        QStringLiteral("master: ") + kAccountCheck001,
                                        QStringLiteral("master: COMMIT")}))
@@ -348,17 +351,17 @@ TEST_F(CatalogueTest, YearFailuresRollBackOrStopBeforeTheTransaction) {
         QStringLiteral(
             "UPDATE UFSystem..UA_Period SET bIsDelete=1 WHERE cAcc_Id='001' AND iyear=2015"),
         DbError{QStringLiteral("42000"), 229, QStringLiteral("拒绝了 UPDATE 权限")});
-    EXPECT_FALSE(DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), conn(), false));
+    EXPECT_FALSE(kept(DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), conn(), false)));
     EXPECT_EQ(server.log.last(), QStringLiteral("master: ROLLBACK"));
-    EXPECT_EQ(st().ErrorText, QStringLiteral("拒绝了 UPDATE 权限"));
+    EXPECT_EQ(last.text(), QStringLiteral("拒绝了 UPDATE 权限"));
 
     server = test::FakeServer();
     const QString yearDb = QStringLiteral(
         "select name,filename from master..sysdatabases where name like 'ufdata[_]001[_]2015'");
     server.answer(yearDb, table({QStringLiteral("name"), QStringLiteral("filename")},
                                 {{QStringLiteral("ufdata_001_2015"), QString()}}));
-    EXPECT_FALSE(DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), conn(), true));
-    EXPECT_EQ(st().ErrorText, QStringLiteral("错误报告:数据库[ufdata_001_2015]不存在"));
+    EXPECT_FALSE(kept(DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), conn(), true)));
+    EXPECT_EQ(last.text(), QStringLiteral("错误报告:数据库[ufdata_001_2015]不存在"));
     EXPECT_FALSE(server.log.contains(QStringLiteral("master: BEGIN")))
         << "a failed drop ends the call before the catalogue is touched";
 }
@@ -388,7 +391,7 @@ TEST_F(CatalogueTest, TPlusAccountCatalogueThenDatabase) {
                                  {{QStringLiteral("UFTData1_001"), QString()}}));
     databaseExists(QStringLiteral("UFTData1_001"));
 
-    EXPECT_TRUE(DeleteAcc_TN(QStringLiteral("UFTData1_001"), conn(), true));
+    EXPECT_TRUE(kept(DeleteAcc_TN(QStringLiteral("UFTData1_001"), conn(), true)));
 
     EXPECT_EQ(
         server.log,
@@ -419,7 +422,7 @@ TEST_F(CatalogueTest, TPlusAccountCatalogueThenDatabase) {
 TEST_F(CatalogueTest, TPlusWithoutFlagMissingColumnsAndFailures) {
     server.answer(kTnCheck, table({QStringLiteral("DSName")}, {{QStringLiteral("UFTData1_001")}}));
     exists(kTnColumnChecks[3]);
-    EXPECT_TRUE(DeleteAcc_TN(QStringLiteral("UFTData1_001"), conn(), false));
+    EXPECT_TRUE(kept(DeleteAcc_TN(QStringLiteral("UFTData1_001"), conn(), false)));
     EXPECT_EQ(
         server.log,
         (QStringList{QStringLiteral("master: ") + kTnCheck, QStringLiteral("master: BEGIN")} +
@@ -434,15 +437,15 @@ TEST_F(CatalogueTest, TPlusWithoutFlagMissingColumnsAndFailures) {
     server.log.clear();
     server.fail(kTnColumnChecks[1],
                 DbError{QStringLiteral("08S01"), 0, QStringLiteral("连接中断")});
-    EXPECT_FALSE(DeleteAcc_TN(QStringLiteral("UFTData1_001"), conn(), true));
-    EXPECT_EQ(st().ErrorText, QStringLiteral("连接中断"));
+    EXPECT_FALSE(kept(DeleteAcc_TN(QStringLiteral("UFTData1_001"), conn(), true)));
+    EXPECT_EQ(last.text(), QStringLiteral("连接中断"));
     EXPECT_EQ(server.log.last(), QStringLiteral("master: ROLLBACK"));
     EXPECT_FALSE(server.log.contains(
         QStringLiteral("master: delete UFTSystem..EAP_Account where DSName='UFTData1_001'")));
 }
 
 TEST_F(CatalogueTest, TPlusEmptyOrQuotedNames) {
-    EXPECT_TRUE(DeleteAcc_TN(QString(), conn(), true));
+    EXPECT_TRUE(kept(DeleteAcc_TN(QString(), conn(), true)));
     EXPECT_EQ(server.log,
               (QStringList{
                   QStringLiteral(
@@ -452,11 +455,11 @@ TEST_F(CatalogueTest, TPlusEmptyOrQuotedNames) {
         << "an empty name finds nothing and changes nothing";
 
     server.log.clear();
-    EXPECT_TRUE(DeleteAcc_TN(QStringLiteral("x' or '1'='1"), conn(), false));
+    EXPECT_TRUE(kept(DeleteAcc_TN(QStringLiteral("x' or '1'='1"), conn(), false)));
     EXPECT_EQ(server.log, (QStringList{QStringLiteral(
                               "master: select DSName from UFTSystem..EAP_Account where 1=1 and "
                               "DSName='x'' or ''1''=''1'")}));
-    EXPECT_FALSE(DeleteAcc_TN(QString(129, QLatin1Char('a')), conn(), true));
+    EXPECT_FALSE(kept(DeleteAcc_TN(QString(129, QLatin1Char('a')), conn(), true)));
 }
 
 } // namespace

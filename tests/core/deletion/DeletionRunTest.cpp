@@ -395,7 +395,7 @@ TEST_F(DeletionRunTest, ServiceIsStartedAgainAfterAFailureAndTheFailureTextSurvi
         bool broken = false;
         QList<ServiceInfo> list() override {
             if (broken)
-                throw ServiceError{QStringLiteral("RPC 服务器不可用。")};
+                throw ServiceError{{0, QStringLiteral("RPC 服务器不可用。")}};
             return inner->list();
         }
         bool runHidden(const QString& c) override {

@@ -85,25 +85,13 @@ TEST_F(ServiceControl, StateWordsForRunningStoppedAndEverythingElse) {
     EXPECT_EQ(GetServiceState(QStringLiteral("Not installed")), QString());
     // A pending service is still installed.
     EXPECT_TRUE(ServiceExists(QStringLiteral("Stopping one")));
-    EXPECT_TRUE(st().ErrorText.isEmpty());
 }
 
-TEST_F(ServiceControl, ServiceManagerFailureLeavesItsTextAndMeansNotFound) {
+TEST_F(ServiceControl, ServiceManagerFailureMeansNotFound) {
     install({service("U8TaskService", "Running")});
-    counter->failure = ServiceError{QStringLiteral("拒绝访问。")};
-
+    counter->failure = ServiceError{{5, QStringLiteral("拒绝访问。")}};
     EXPECT_FALSE(ServiceExists(task));
-    EXPECT_EQ(st().ErrorText, QStringLiteral("拒绝访问。"));
-
-    st().ErrorText = QStringLiteral("earlier");
     EXPECT_EQ(GetServiceState(task), QString());
-    EXPECT_EQ(st().ErrorText, QStringLiteral("拒绝访问。"));
-
-    // A failure without a description leaves ErrorText as it was.
-    counter->failure = ServiceError{};
-    st().ErrorText = QStringLiteral("earlier");
-    EXPECT_FALSE(ServiceExists(task));
-    EXPECT_EQ(st().ErrorText, QStringLiteral("earlier"));
 }
 
 // Stopping and starting follow one pattern with their own command and awaited state.
@@ -129,11 +117,10 @@ TEST_P(ServiceCommand, NotInstalledRunsNothing) {
     EXPECT_EQ(counter->listings, 1);
 }
 
-TEST_P(ServiceCommand, ServiceManagerFailureRunsNothingAndLeavesItsText) {
+TEST_P(ServiceCommand, ServiceManagerFailureRunsNothing) {
     install({service("U8TaskService", GetParam().before)});
-    counter->failure = ServiceError{QStringLiteral("WMI 不可用")};
+    counter->failure = ServiceError{{0, QStringLiteral("WMI 不可用")}};
     EXPECT_FALSE(run());
-    EXPECT_EQ(st().ErrorText, QStringLiteral("WMI 不可用"));
     EXPECT_TRUE(services->commands.isEmpty());
     EXPECT_TRUE(services->sleeps.isEmpty());
 }
@@ -171,11 +158,10 @@ TEST_P(ServiceCommand, AlreadyInTheStateIsDoneAtTheFirstCheck) {
 TEST_P(ServiceCommand, ServiceManagerFailingDuringTheChecksCountsAsNotReached) {
     install({service("U8TaskService", GetParam().before)});
     services->onCommand = [this](const QString&) {
-        counter->failure = ServiceError{QStringLiteral("RPC 服务器不可用。")};
+        counter->failure = ServiceError{{0, QStringLiteral("RPC 服务器不可用。")}};
     };
     EXPECT_FALSE(run());
     EXPECT_EQ(services->sleeps, QList<int>(10, 1000));
-    EXPECT_EQ(st().ErrorText, QStringLiteral("RPC 服务器不可用。"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -29,13 +29,17 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
     bool download(Http& inet, const QString& address) {
-        return DownloadFile(inet, address, local(), kMarker);
+        const Read<bool> kept = DownloadFile(inet, address, local(), kMarker);
+        last = kept.outcome;
+        return kept.value;
     }
     // What a failed download must leave: the file as it was, no backup of this attempt.
     void expectUntouched(const QByteArray& before) {
         EXPECT_EQ(bytesOf(local()), before);
         EXPECT_FALSE(QFile::exists(backup()));
     }
+
+    Outcome last;
 };
 
 const QByteArray kOldReadme =
@@ -63,11 +67,10 @@ TEST_F(ReadmeInfoTest, ShorterValidDownloadReplacesTheWholeFileAndKeepsThePrevio
     LocalHttpServer server;
     server.answer(200, kNewReadme);
     QtHttp inet;
-    st().ErrorText = QStringLiteral("earlier");
     EXPECT_TRUE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
     EXPECT_EQ(bytesOf(local()), kNewReadme) << "no byte of the old file is left at the end";
     EXPECT_EQ(bytesOf(backup()), kOldReadme) << "the earlier backup is replaced";
-    EXPECT_EQ(st().ErrorText, QStringLiteral("earlier"));
+    EXPECT_TRUE(last.ok());
 
     // A second valid download backs up the first one.
     server.answer(200, gbk(QStringLiteral("[说明]\r\n作者=第三版\r\n")));
@@ -80,12 +83,9 @@ TEST_F(ReadmeInfoTest, DocumentWithoutTheMarkerIsDiscardedAndThePreviousFileRest
     LocalHttpServer server;
     server.answer(200, "<html><body>Welcome to our portal</body></html>");
     QtHttp inet;
-    // Neither the caller's text nor an error of an earlier procedure is reported as this one's.
-    st().ErrorText = QStringLiteral("earlier");
-    st().lastError.set(91, QStringLiteral("stale"));
     EXPECT_FALSE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
     expectUntouched(kOldReadme);
-    EXPECT_EQ(st().ErrorText, QStringLiteral("earlier"));
+    EXPECT_TRUE(last.ok()) << "a page that is not the file is no failure";
 }
 
 TEST_F(ReadmeInfoTest, DocumentWithoutTheMarkerStaysWhenThereWasNoPreviousFile) {
@@ -105,11 +105,9 @@ TEST_F(ReadmeInfoTest, ErrorStatusLeavesTheFileAndReportsTheFailure) {
     for (const int status : {404, 500}) {
         SCOPED_TRACE(status);
         server.answer(status, "[说明]\r\n作者=错误页\r\n");
-        st().ErrorText.clear();
         EXPECT_FALSE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
         expectUntouched(kOldReadme);
-        EXPECT_FALSE(st().ErrorText.isEmpty());
-        EXPECT_EQ(st().ErrorText, st().lastError.description);
+        EXPECT_FALSE(last.text().isEmpty());
     }
     EXPECT_EQ(server.requests().size(), 2);
 }
@@ -124,7 +122,7 @@ TEST_F(ReadmeInfoTest, ClosedPortFailsAtOnceAndLeavesTheFile) {
     EXPECT_FALSE(download(inet, QStringLiteral("http://127.0.0.1:%1/Readme.txt").arg(port)));
     EXPECT_LT(clock.elapsed(), 2000);
     expectUntouched(kOldReadme);
-    EXPECT_FALSE(st().ErrorText.isEmpty());
+    EXPECT_FALSE(last.text().isEmpty());
 }
 
 // The main window waits for the download; three seconds is the most it may wait, whatever the
@@ -136,7 +134,6 @@ TEST_F(ReadmeInfoTest, ServerThatNeverFinishesHoldsTheCallerForThreeSecondsAtMos
     for (const auto mode : {LocalHttpServer::Mode::Silent, LocalHttpServer::Mode::Trickle}) {
         SCOPED_TRACE(static_cast<int>(mode));
         server.setMode(mode);
-        st().ErrorText.clear();
         QElapsedTimer clock;
         clock.start();
         EXPECT_FALSE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
@@ -144,7 +141,7 @@ TEST_F(ReadmeInfoTest, ServerThatNeverFinishesHoldsTheCallerForThreeSecondsAtMos
         EXPECT_GE(waited, 2500) << "it did wait for the server";
         EXPECT_LE(waited, 3500);
         expectUntouched(kOldReadme);
-        EXPECT_FALSE(st().ErrorText.isEmpty());
+        EXPECT_FALSE(last.text().isEmpty());
     }
     EXPECT_EQ(server.requests().size(), 2);
 }
@@ -152,9 +149,10 @@ TEST_F(ReadmeInfoTest, ServerThatNeverFinishesHoldsTheCallerForThreeSecondsAtMos
 TEST_F(ReadmeInfoTest, FileThatCannotBeWrittenIsAFailure) {
     http->next = {true, kNewReadme, QString()};
     const QString nowhere = programDir.filePath(QStringLiteral("no-such-folder/Readme.txt"));
-    EXPECT_FALSE(
-        DownloadFile(*http, QStringLiteral("https://x.invalid/Readme.txt"), nowhere, kMarker));
-    EXPECT_FALSE(st().ErrorText.isEmpty());
+    const Read<bool> kept =
+        DownloadFile(*http, QStringLiteral("https://x.invalid/Readme.txt"), nowhere, kMarker);
+    EXPECT_FALSE(kept.value);
+    EXPECT_FALSE(kept.outcome.text().isEmpty());
     EXPECT_FALSE(QFile::exists(nowhere));
 }
 
@@ -162,7 +160,7 @@ TEST_F(ReadmeInfoTest, TransferWithoutAnErrorTextStillReportsOne) {
     writeProgramFile(kReadme, kOldReadme);
     http->next = {false, {}, QString()};
     EXPECT_FALSE(download(*http, QStringLiteral("https://x.invalid/Readme.txt")));
-    EXPECT_TRUE(st().ErrorText.contains(QStringLiteral("https://x.invalid/Readme.txt")));
+    EXPECT_TRUE(last.text().contains(QStringLiteral("https://x.invalid/Readme.txt")));
     expectUntouched(kOldReadme);
 }
 
@@ -298,7 +296,6 @@ TEST_F(ReadmeInfoTest, CaptionHoldsAllElevenPiecesWithoutFileOrNetwork) {
     RefreshReadmeInfo();
     EXPECT_EQ(http->asked, QStringList{readmeDownloadFolder() + QStringLiteral("/Readme.txt")});
     EXPECT_FALSE(QFile::exists(local()));
-    EXPECT_EQ(st().ErrorText, QStringLiteral("无法连接到服务器"));
     EXPECT_EQ(FormCaption(), QStringLiteral("Quenlor For U8 数据库版本：SQL Server 2008 R2 "
                                             "作者:Quenlor 开发组 QQ:无 QQ群:无"));
 }

@@ -80,10 +80,10 @@ protected:
     // Logs in as the program does; a reported failure lands in errorText, as the program's
     // ErrorText would get it.
     bool connect() {
-        const UFLoginResult result = UFLoginConnect();
-        if (result.failure)
-            errorText = *result.failure;
-        return result.loggedIn;
+        const Read<bool> result = UFLoginConnect();
+        if (!result.outcome)
+            errorText = result.outcome.text();
+        return result.value;
     }
 
     // The bridge's outcome as "field=value" lines, for readable failures.

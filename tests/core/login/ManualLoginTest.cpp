@@ -15,12 +15,12 @@ TEST_F(ManualLoginTest, DialogIsPresetFromConfigBeforeItIsShown) {
         seenUser = d.UserName;
         seenPassword = d.Password;
     };
-    QString error = QStringLiteral("stale");
-    EXPECT_FALSE(ManualLogin(error));
+    const Read<bool> login = ManualLogin();
+    EXPECT_FALSE(login.value);
     EXPECT_EQ(seenServer, QStringLiteral("db01"));
     EXPECT_EQ(seenUser, QStringLiteral("admin"));
     EXPECT_EQ(seenPassword, QStringLiteral("pw"));
-    EXPECT_TRUE(error.isEmpty()) << "cleared on entry; nothing failed";
+    EXPECT_TRUE(login.outcome.ok()) << "nothing failed";
 }
 
 TEST_F(ManualLoginTest, ConfirmedLoginBecomesTheProgramLogin) {
@@ -30,8 +30,7 @@ TEST_F(ManualLoginTest, ConfirmedLoginBecomesTheProgramLogin) {
         d.Password = QStringLiteral("");
         d.Confirmed = true;
     };
-    QString error;
-    EXPECT_TRUE(ManualLogin(error));
+    EXPECT_TRUE(ManualLogin().value);
     EXPECT_EQ(st().SqlServer, QStringLiteral(" srv "));
     EXPECT_EQ(st().SqlUser, QStringLiteral("sa"));
     EXPECT_EQ(st().SqlPassword, QString());
@@ -40,29 +39,28 @@ TEST_F(ManualLoginTest, ConfirmedLoginBecomesTheProgramLogin) {
 }
 
 TEST_F(ManualLoginTest, EachCallMakesAFreshDialog) {
-    QString error;
-    EXPECT_FALSE(ManualLogin(error));
+    EXPECT_FALSE(ManualLogin().value);
     windows->loginScript = [](SqlLoginDialog& d) {
         EXPECT_FALSE(d.Confirmed);
         EXPECT_TRUE(d.ServerName.isEmpty()) << "no values left over from the first dialog";
     };
-    EXPECT_FALSE(ManualLogin(error));
+    EXPECT_FALSE(ManualLogin().value);
     EXPECT_EQ(windows->loginDialogsCreated, 2);
 }
 
 TEST_F(ManualLoginTest, GivingUpReportsTheLastRecordedFailure) {
     st().lastError.set(18456, QStringLiteral("用户 'sa' 登录失败。"));
-    QString error;
-    EXPECT_FALSE(ManualLogin(error));
-    EXPECT_EQ(error, QStringLiteral("用户 'sa' 登录失败。"));
+    const Read<bool> login = ManualLogin();
+    EXPECT_FALSE(login.value);
+    EXPECT_EQ(login.outcome.text(), QStringLiteral("用户 'sa' 登录失败。"));
 }
 
 TEST_F(ManualLoginTest, TestConnectionOpensExactlyWhatWasTyped) {
-    QString error = QStringLiteral("old");
-    auto conn = openTestConnection(QStringLiteral("srv "), QStringLiteral("master"),
-                                   QStringLiteral(" sa"), QStringLiteral("p w"), error);
-    ASSERT_NE(conn, nullptr);
-    EXPECT_TRUE(error.isEmpty());
+    const Read<std::unique_ptr<Database>> opened =
+        openTestConnection(QStringLiteral("srv "), QStringLiteral("master"), QStringLiteral(" sa"),
+                           QStringLiteral("p w"));
+    ASSERT_NE(opened.value, nullptr);
+    EXPECT_TRUE(opened.outcome.ok());
     ASSERT_EQ(server.opens.size(), 1u);
     EXPECT_EQ(server.opens[0].server, QStringLiteral("srv "));
     EXPECT_EQ(server.opens[0].database, QStringLiteral("master"));
@@ -71,12 +69,12 @@ TEST_F(ManualLoginTest, TestConnectionOpensExactlyWhatWasTyped) {
 
     server.failNextOpens(1, DbError{QStringLiteral("08001"), 20009,
                                     QStringLiteral("[FreeTDS][SQL Server]Unable to connect")});
-    EXPECT_EQ(openTestConnection(QStringLiteral("nowhere"), QStringLiteral("master"),
-                                 QStringLiteral("sa"), QString(), error),
-              nullptr);
-    EXPECT_EQ(error, QStringLiteral("[FreeTDS][SQL Server]Unable to connect"));
-    EXPECT_EQ(st().lastError.number, 20009);
-    EXPECT_EQ(st().lastError.description, error);
+    const Read<std::unique_ptr<Database>> refused = openTestConnection(
+        QStringLiteral("nowhere"), QStringLiteral("master"), QStringLiteral("sa"), QString());
+    EXPECT_EQ(refused.value, nullptr);
+    EXPECT_EQ(refused.outcome.text(), QStringLiteral("[FreeTDS][SQL Server]Unable to connect"));
+    EXPECT_EQ(refused.outcome.number(), 20009);
+    EXPECT_EQ(st().lastError.number, 20009) << "the login reads it when the operator gives up";
 }
 
 } // namespace

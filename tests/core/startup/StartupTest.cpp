@@ -1,4 +1,4 @@
-#include "core/app/Startup.h"
+#include "core/startup/Startup.h"
 
 #include "core/db/ServerVersion.h"
 #include "core/login/ManualLogin.h"
@@ -134,10 +134,9 @@ TEST_F(StartupTest, LaterServersWhoseVersionTextContains2000UseTheCatalogueViews
         serverVersion(version, "Standard Edition");
         hasDatabase("sys.databases", "ufsystem");
         st().ServerMajorVersion = 0;
-        QString err;
         int major = 0;
         st().MasterConn = std::make_unique<test::FakeDatabase>(server, QStringLiteral("master"));
-        st().ServerVersionText = GetServerVersionText(err, st().MasterConn.get(), &major);
+        st().ServerVersionText = GetServerVersionText(st().MasterConn.get(), &major).value;
         st().ServerMajorVersion = major;
         ASSERT_TRUE(st().ServerVersionText.contains(QLatin1String("2000"))) << version;
         EXPECT_EQ(DetectProductType(), ProductFamily::UfSystem) << version;
@@ -314,12 +313,12 @@ TEST_F(StartupTest, CancelledLoginShowsOnlyAFailureOfAnInstalledErp) {
 TEST_F(StartupTest, CancelledLoginAfterAFailedAttemptShowsTheDriversText) {
     server.failNextOpens(
         1, DbError{QStringLiteral("28000"), 18456, QStringLiteral("用户 'sa' 登录失败。")});
-    windows->loginScript = [](SqlLoginDialog& d) {
-        QString err;
-        d.TestConn = openTestConnection(QStringLiteral("erp-db"), QStringLiteral("master"),
-                                        QStringLiteral("sa"), QStringLiteral("wrong"), err);
-        EXPECT_EQ(d.TestConn, nullptr);
-        EXPECT_EQ(err, QStringLiteral("用户 'sa' 登录失败。"));
+    windows->loginScript = [](SqlLoginDialog&) {
+        Read<std::unique_ptr<Database>> opened =
+            openTestConnection(QStringLiteral("erp-db"), QStringLiteral("master"),
+                               QStringLiteral("sa"), QStringLiteral("wrong"));
+        EXPECT_EQ(opened.value, nullptr);
+        EXPECT_EQ(opened.outcome.text(), QStringLiteral("用户 'sa' 登录失败。"));
         // ...and then the operator gives up.
     };
     Main();
@@ -341,22 +340,6 @@ TEST(SystemDbName, ByProductLine) {
     for (const auto& c : cases)
         EXPECT_EQ(GetSystemDbName(c.product), QString::fromLatin1(c.database))
             << productName(c.product).toStdString();
-}
-
-// The caption's name and the product list's entry both read back as the product they name, and
-// no two products share a text.
-TEST(ProductNames, ReadBackAsTheProductTheyName) {
-    QStringList seen;
-    for (const ProductFamily p :
-         {ProductFamily::T3, ProductFamily::T6, ProductFamily::U8, ProductFamily::UfSystem,
-          ProductFamily::Tplus, ProductFamily::ServerDatabases}) {
-        EXPECT_EQ(parseProduct(productName(p)), p) << productName(p).toStdString();
-        EXPECT_EQ(parseProduct(productEntry(p)), p) << productEntry(p).toStdString();
-        EXPECT_FALSE(seen.contains(productName(p))) << productName(p).toStdString();
-        seen << productName(p);
-    }
-    EXPECT_EQ(parseProduct(QStringLiteral("T3|T6")), ProductFamily::None);
-    EXPECT_EQ(parseProduct(QString()), ProductFamily::None);
 }
 
 } // namespace

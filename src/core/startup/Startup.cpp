@@ -1,4 +1,4 @@
-#include "core/app/Startup.h"
+#include "core/startup/Startup.h"
 
 #include "core/app/ProgramState.h"
 #include "core/db/QueryHelpers.h"
@@ -23,14 +23,17 @@ ProductFamily DetectProductType() {
     // The catalogue views arrived after SQL Server 2000; its family only has sysdatabases.
     const QString table = isSql2000Family(s.ServerMajorVersion) ? QStringLiteral("sysdatabases")
                                                                 : QStringLiteral("sys.databases");
+    // A look-up that fails counts as a database that is not there.
+    const auto present = [&](const char* condition) {
+        return !NullToStr(LookupValue(QStringLiteral("name"), table, QString::fromLatin1(condition),
+                                      s.MasterConn.get())
+                              .value)
+                    .isEmpty();
+    };
     ProductFamily result = ProductFamily::None;
-    if (!NullToStr(LookupValue(QStringLiteral("name"), table, QStringLiteral("name='ufsystem'"),
-                               s.MasterConn.get()))
-             .isEmpty())
+    if (present("name='ufsystem'"))
         result = ProductFamily::UfSystem;
-    if (!NullToStr(LookupValue(QStringLiteral("name"), table, QStringLiteral("name='uftsystem'"),
-                               s.MasterConn.get()))
-             .isEmpty())
+    if (present("name='uftsystem'"))
         result = ProductFamily::Tplus;
     return result;
 }
@@ -39,12 +42,14 @@ UfCatalogue DetectProductSubType() {
     ProgramState& s = state();
     if (!usesUfSystem(s.ProductType))
         return UfCatalogue::Classic;
-    const QString column = NullToStr(GetFieldValue(
-        QStringLiteral("name"),
-        QStringLiteral("select b.name from ufsystem..sysobjects as a inner join "
-                       "ufsystem..syscolumns as b on a.id=b.id where a.name='UA_Task' and "
-                       "b.name='iBeginYear'"),
-        s.MasterConn.get()));
+    const QString column = NullToStr(
+        GetFieldValue(
+            QStringLiteral("name"),
+            QStringLiteral("select b.name from ufsystem..sysobjects as a inner join "
+                           "ufsystem..syscolumns as b on a.id=b.id where a.name='UA_Task' and "
+                           "b.name='iBeginYear'"),
+            s.MasterConn.get())
+            .value);
     return column.isEmpty() ? UfCatalogue::Classic : UfCatalogue::NewerU8;
 }
 
@@ -59,15 +64,24 @@ QString GetSystemDbName(ProductFamily productType) {
 void OpenConnectionsAndDetect() {
     ProgramState& s = state();
     // None of these looks at the outcome of the one before: a connection that failed stays
-    // empty, ErrorText keeps its text, and the main window opens all the same.
-    s.TempdbConn = OpenConn(QStringLiteral("Tempdb"));
-    s.MasterConn = OpenConn(QStringLiteral("master"));
-    s.ServerVersionText =
-        GetServerVersionText(s.ErrorText, s.MasterConn.get(), &s.ServerMajorVersion);
+    // empty, ErrorText keeps the text of the last step that failed, and the main window opens
+    // all the same.
+    const auto open = [&](const QString& database) {
+        Read<std::unique_ptr<Database>> opened = OpenConn(database);
+        if (!opened.outcome.text().isEmpty())
+            s.ErrorText = opened.outcome.text();
+        return std::move(opened.value);
+    };
+    s.TempdbConn = open(QStringLiteral("Tempdb"));
+    s.MasterConn = open(QStringLiteral("master"));
+    const Read<QString> version = GetServerVersionText(s.MasterConn.get(), &s.ServerMajorVersion);
+    s.ServerVersionText = version.value;
+    if (!version.outcome.text().isEmpty())
+        s.ErrorText = version.outcome.text();
     s.ProductType = DetectProductType();
     s.ProductSubType = DetectProductSubType();
     s.SystemDbName = GetSystemDbName(s.ProductType);
-    s.SystemConn = OpenConn(s.SystemDbName);
+    s.SystemConn = open(s.SystemDbName);
 }
 
 void Main() {
@@ -79,16 +93,17 @@ void Main() {
         s.ErrorText = kAlreadyRunning;
     } else {
         s.AdminLogin = true;
-        const UFLoginResult erp = UFLoginConnect();
-        if (erp.failure)
-            s.ErrorText = *erp.failure;
-        loggedIn = erp.loggedIn;
+        // A failed ERP login is not told on its own: the manual login follows, and when the
+        // operator gives that up too, the last failure recorded on the way is the one shown.
+        loggedIn = UFLoginConnect().value;
         if (!loggedIn) {
             // Without the ERP on this computer the manual login is the way in, and the components
             // that could not be created are no failure to report when the operator cancels it.
             if (s.UFLogin().Version() == ProductFamily::None)
                 s.lastError.clear();
-            loggedIn = ManualLogin(s.ErrorText);
+            const Read<bool> manual = ManualLogin();
+            s.ErrorText = manual.outcome.text();
+            loggedIn = manual.value;
         }
     }
 
