@@ -47,3 +47,5 @@ cmake --build --preset ci
 export LANG=C.UTF-8 LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen
 ctest --preset ci
 step "all suites passed"
+# The size of the tests against the code, next to how many there are.
+echo "$(ctest --preset ci -N | grep 'Total Tests') in the Linux suites; $(./scripts/test-size.py)"
