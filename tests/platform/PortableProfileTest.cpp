@@ -108,6 +108,9 @@ TEST(PortableProfile, GbkAndUtf8FilesAreBothRead) {
 TEST(PortableProfile, FirstSectionAndFirstKeyOfANameWin) {
     const QByteArray ini = "[Login]\nServer=one\nServer=two\n[Login]\nServer=three\n";
     EXPECT_EQ(read(ini, "Login", "Server"), QStringLiteral("one"));
+    // The system stops at the end of the first section of the name: a later one is not searched.
+    EXPECT_EQ(read("[Login]\nSa=x\n[Login]\nServer=later\n", "Login", "Server"),
+              QStringLiteral("DEF"));
 }
 
 TEST(PortableProfile, FilesOnDiskAndMissingFiles) {

@@ -231,6 +231,32 @@ TEST_F(CatalogueTest, MalformedAccountCodesAndYearsAreRefusedBeforeAnyStatement)
     EXPECT_TRUE(isValidAccountCode(QStringLiteral("A0z")));
 }
 
+// Without an open connection every worker fails with a text and sends nothing: in particular no
+// rollback of a transaction it never opened.
+TEST_F(CatalogueTest, WorkersWithoutAConnectionFailAndSendNothing) {
+    const struct {
+        const char* name;
+        std::function<Outcome()> work;
+    } workers[] = {
+        {"account set", [] { return DeleteAcc_UF(QStringLiteral("001"), nullptr, true); }},
+        {"year",
+         [] {
+             return DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), nullptr, false);
+         }},
+        {"year with databases",
+         [] {
+             return DeleteYear_UF(QStringLiteral("001"), QStringLiteral("2015"), nullptr, true);
+         }},
+        {"T+ account", [] { return DeleteAcc_TN(QStringLiteral("UFTData1_001"), nullptr, true); }},
+    };
+    for (const auto& w : workers) {
+        const Outcome outcome = w.work();
+        EXPECT_FALSE(outcome.ok()) << w.name;
+        EXPECT_FALSE(outcome.text().isEmpty()) << w.name;
+    }
+    EXPECT_TRUE(server.log.isEmpty());
+}
+
 TEST_F(CatalogueTest, FailingAccountCheckTouchesNothing) {
     server.fail(kAccountCheck001,
                 DbError{QStringLiteral("08S01"), 10054, QStringLiteral("连接已断开")});

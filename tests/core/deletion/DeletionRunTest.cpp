@@ -345,14 +345,18 @@ TEST_F(DeletionRunTest, SomeYearsTickedRemovesOnlyThoseYears) {
 TEST_F(DeletionRunTest, YearRangeRemovesEachYearInOrderAndAdvancesTheBarOnce) {
     st().ProductSubType = UfCatalogue::NewerU8;
     yearsOf003({{"", "003", "演示账套", "2012-2014", "正常", ""},
-                {"", "003", "演示账套", "2015-2015", "正常", ""}});
-    tick({1});
+                {"", "003", "演示账套", "2015-2015", "正常", ""},
+                {"", "003", "演示账套", "2016-2017", "正常", ""}});
+    tick({1, 2});
     confirm(QStringLiteral("[003]演示账套"));
     EXPECT_EQ(trace(),
-              (QStringList{"progress: started", "progress: show 1",
+              (QStringList{"progress: started", "progress: show 2",
                            "progress: report 正在删除年度:2012-2014年", yearOf("003", "2012"),
                            yearOf("003", "2013"), yearOf("003", "2014"), "progress: value 1",
-                           "progress: hide", "progress: ended", "reload"}));
+                           "progress: stop?", "progress: report 正在删除年度:2015-2015年",
+                           yearOf("003", "2015"), "progress: value 2", "progress: hide",
+                           "progress: ended", "reload"}))
+        << "a range of one year is that year";
 }
 
 TEST_F(DeletionRunTest, YearFailingInsideARangeStopsTheRange) {
@@ -564,6 +568,15 @@ INSTANTIATE_TEST_SUITE_P(
                    t.mainListing().selectAll();
                },
                "[003]演示账套", "第 1 行的年度“2014”无效" + kRangeExpected + "，未删除任何内容。"},
+        BadRow{"TplusAccountNumberOfTenDigits",
+               [](RefusedRows& t) {
+                   t.load("T+", "全部", test::tplusListing(), kTnColumns,
+                          {{"", QVariant(), "1234567890", "", 2021, "", ""}});
+                   t.mainListing().selectAll();
+               },
+               "全部",
+               "第 1 行没有数据库名，其账套号“1234567890”也无效（应为 1 至 9 "
+               "位数字），未删除任何内容。"},
         BadRow{"TplusAccountNumberThatIsNotANumber",
                [](RefusedRows& t) {
                    t.load("T+", "全部", test::tplusListing(), kTnColumns,
