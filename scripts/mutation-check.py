@@ -164,6 +164,9 @@ def main():
             # The restored file must count as changed for the next build.
             os.utime(path, None)
         results.append({"name": e.name, "why": e.why, "outcome": outcome, "by": catchers})
+        if args.report:  # written as it goes, so a long run that is cut short still tells
+            with open(args.report, "w", encoding="utf-8") as f:
+                json.dump(results, f, ensure_ascii=False, indent=1)
         shown = f" by {len(catchers)}: {', '.join(catchers[:3])}" if catchers else ""
         print(f"[{i}/{len(edits)}] {outcome:8} {e.name} ({time.time() - start:.0f} s){shown}",
               flush=True)
@@ -177,9 +180,6 @@ def main():
         print(f"  survived: {r['name']}: {r['why']}")
     for r in invalid:
         print(f"  invalid (does not build): {r['name']}")
-    if args.report:
-        with open(args.report, "w", encoding="utf-8") as f:
-            json.dump(results, f, ensure_ascii=False, indent=1)
     return 0
 
 
