@@ -13,6 +13,7 @@ edit's catching tests as JSON, which tells whether a test is the only one catchi
 """
 
 import argparse
+import filecmp
 import json
 import os
 import re
@@ -72,20 +73,20 @@ def check_applies(edit, tree):
 
 
 def sync_copy(scratch):
-    """Copies the tracked files of the working tree, keeping times, so builds stay incremental."""
+    """Copies the tracked files of the working tree that differ from the copy. A copied file gets
+    the current time, so the build sees it as changed; unchanged files keep theirs, so builds stay
+    incremental."""
     files = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, check=True,
                            capture_output=True).stdout.decode().split("\0")
     for rel in filter(None, files):
         src, dst = os.path.join(ROOT, rel), os.path.join(scratch, rel)
         if not os.path.isfile(src):
             continue
-        s = os.stat(src)
-        if os.path.exists(dst):
-            d = os.stat(dst)
-            if d.st_size == s.st_size and int(d.st_mtime) == int(s.st_mtime):
-                continue
+        if os.path.exists(dst) and filecmp.cmp(src, dst, shallow=False):
+            continue
         os.makedirs(os.path.dirname(dst), exist_ok=True)
-        shutil.copy2(src, dst)
+        shutil.copyfile(src, dst)
+        shutil.copymode(src, dst)
 
 
 def run(cmd, cwd, log):

@@ -101,9 +101,13 @@ TEST_F(DropDatabase, FormFollowsTheMajorVersionNotTheVersionText) {
     exists(kExists, QStringLiteral("UFDATA_001_2015"));
 
     st().ServerVersionText = U(u"SQL Server 2000 SP4 企业版");
-    st().ServerMajorVersion = 10;
-    EXPECT_TRUE(drop(QStringLiteral("UFDATA_001_2015")));
-    EXPECT_EQ(server.log.at(1), QStringLiteral("master: ") + kSingleUser);
+    // SQL Server 2005 (9) is the first server past the 2000 family.
+    for (const int major : {10, 9}) {
+        server.log.clear();
+        st().ServerMajorVersion = major;
+        EXPECT_TRUE(drop(QStringLiteral("UFDATA_001_2015")));
+        EXPECT_EQ(server.log.at(1), QStringLiteral("master: ") + kSingleUser) << major;
+    }
 
     server.log.clear();
     st().ServerVersionText = QStringLiteral("Microsoft SQL Server");
