@@ -1,20 +1,16 @@
 #pragma once
 
-#include "ui/WindowDrag.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QList>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
-#include <memory>
 
 namespace quenlor::test {
 
@@ -24,8 +20,7 @@ namespace quenlor::test {
 // it (the leftover dialog is hidden, which ends its loop).
 class WhenModal {
 public:
-    explicit WhenModal(std::function<void(QWidget*)> step, int timeoutMs = 5000)
-        : m_step(std::move(step)), m_timeoutMs(timeoutMs) {
+    explicit WhenModal(std::function<void(QWidget*)> step) : m_step(std::move(step)) {
         m_clock.start();
         QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
         m_timer.start(10);
@@ -34,88 +29,62 @@ public:
         if (!m_stepped)
             ADD_FAILURE() << "no modal dialog appeared";
     }
-    WhenModal(const WhenModal&) = delete;
-    WhenModal& operator=(const WhenModal&) = delete;
-
-    [[nodiscard]] bool stepped() const { return m_stepped; }
 
 private:
     void poll() {
-        if (!m_stepped) {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal != nullptr && modal->isVisible()) {
-                m_stepped = true;
-                m_dialog = modal;
-                m_clock.restart();
-                m_step(modal);
-            } else if (m_clock.hasExpired(m_timeoutMs)) {
-                m_timer.stop();
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!m_stepped && modal != nullptr && modal->isVisible()) {
+            m_stepped = true;
+            m_dialog = modal;
+            m_clock.restart();
+            m_step(modal);
+        } else if (m_stepped && (m_dialog.isNull() || !m_dialog->isVisible())) {
+            m_timer.stop();
+        } else if (m_clock.hasExpired(5000)) {
+            m_timer.stop();
+            if (m_stepped) {
+                ADD_FAILURE() << "the modal dialog stayed open";
+                m_dialog->hide();
             }
-            return;
-        }
-        if (m_dialog.isNull() || !m_dialog->isVisible()) {
-            m_timer.stop();
-        } else if (m_clock.hasExpired(m_timeoutMs)) {
-            ADD_FAILURE() << "the modal dialog stayed open";
-            m_timer.stop();
-            m_dialog->hide();
         }
     }
 
     std::function<void(QWidget*)> m_step;
-    int m_timeoutMs;
     QTimer m_timer;
     QElapsedTimer m_clock;
     bool m_stepped = false;
     QPointer<QWidget> m_dialog;
 };
 
-// A key typed on the keyboard: it goes to the window's focus widget, or to the window itself.
-inline void typeKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = window->focusWidget() != nullptr ? window->focusWidget() : window;
+// A key pressed and released on `target`, as the window system delivers it to the focus widget.
+inline void pressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QKeyEvent press(QEvent::KeyPress, key, modifiers);
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, modifiers);
     QApplication::sendEvent(target, &release);
 }
 
-// A mouse press at a point of `widget`, as the window system delivers it.
-inline void pressMouse(QWidget* widget, Qt::MouseButton button, QPoint at) {
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(widget->mapToGlobal(at)),
-                      button, button, Qt::NoModifier);
-    QApplication::sendEvent(widget, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), QPointF(widget->mapToGlobal(at)),
-                        button, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &release);
+// A key typed on the keyboard: it goes to the window's focus widget, or to the window itself.
+inline void typeKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    pressKey(window->focusWidget() != nullptr ? window->focusWidget() : window, key, modifiers);
+}
+
+// A press and release of a mouse button at a point of `widget`; `twice` makes it a double-click.
+inline void pressMouse(QWidget* widget, Qt::MouseButton button, QPoint at, bool twice = false) {
+    const auto send = [&](QEvent::Type type, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, held,
+                      Qt::NoModifier);
+        QApplication::sendEvent(widget, &e);
+    };
+    for (int i = 0; i < (twice ? 2 : 1); ++i) {
+        send(i == 0 ? QEvent::MouseButtonPress : QEvent::MouseButtonDblClick, button);
+        send(QEvent::MouseButtonRelease, Qt::NoButton);
+    }
 }
 
 // A left click in the middle of a widget.
 inline void click(QWidget* widget) {
     pressMouse(widget, Qt::LeftButton, widget->rect().center());
 }
-
-// The visible top-level widget with this object name, else null.
-inline QWidget* visibleTopLevel(const QString& name) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == name && w->isVisible())
-            return w;
-    return nullptr;
-}
-
-// Records the windows whose move started while it lives.
-class MoveRecorder {
-public:
-    MoveRecorder() {
-        m_previous = WindowDrag::setWindowMoveHook([this](QWidget* w) { moved.append(w); });
-    }
-    ~MoveRecorder() { WindowDrag::setWindowMoveHook(std::move(m_previous)); }
-    MoveRecorder(const MoveRecorder&) = delete;
-    MoveRecorder& operator=(const MoveRecorder&) = delete;
-
-    QList<QWidget*> moved;
-
-private:
-    WindowDrag::MoveHook m_previous;
-};
 
 } // namespace quenlor::test

@@ -1,196 +1,212 @@
-#include "ui/MainWindowFixture.h"
+#include "core/login/clsUFLogin.h"
+#include "platform/Gbk.h"
+#include "support/ListingStatements.h"
+#include "support/TestState.h"
+#include "support/UiDriver.h"
+#include "ui/WindowDrag.h"
+#include "ui/frmAbout.h"
+#include "ui/frmMain.h"
+#include "ui/frmMsg.h"
+#include "ui/frmSQLLogin.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
-#include <QImage>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
+#include <QTableView>
+#include <QTextDocument>
+#include <QTimer>
 
-namespace quenlor::test {
-namespace {
+#include <functional>
 
-// Twips to pixels on the offscreen screen (96 dpi: 15 twips a pixel).
-int px(int twips) {
-    return qRound(twips / 15.0);
-}
+namespace quenlor {
 
-QRect pxRect(const FrameRect& r) {
-    return QRect(QPoint(px(r.left), px(r.top)),
-                 QPoint(px(r.left + r.width) - 1, px(r.top + r.height) - 1));
-}
-
-class FrmMainWindowTest : public MainWindowFixture {
-protected:
-    QRect placeOf(const char* name) { return control(name)->geometry(); }
-    // A point of the window's own background: between the grid and the buttons.
-    QPoint background() {
-        const QRect gridPlace = placeOf("grdTable");
-        return {gridPlace.center().x(), (gridPlace.bottom() + placeOf("cmdSelect").top()) / 2};
+struct ClsUFLoginTestAccess {
+    static void setVersion(clsUFLogin& bridge, ProductFamily version) {
+        bridge.m_Version = version;
     }
 };
 
-// --- Controls ---
+namespace test {
+namespace {
 
-TEST_F(FrmMainWindowTest, ControlsCarryTheirTexts) {
-    open();
-    const QList<QPair<const char*, const char*>> faces = {
-        {"labAbout", "关于"},   {"lblAcc", "账套:"},   {"chkDeleteDB", "删除数据库"},
-        {"cmdBrush", ""},       {"cmdSelect", "全选"}, {"cmdClear", "全清"},
-        {"cmdConfirm", "确定"}, {"cmdStop", "停止"},   {"cmdCancel", "取消"},
-    };
-    for (const auto& [name, face] : faces) {
-        const QVariant text = control(name)->property("text");
-        EXPECT_EQ(text.toString(), QString::fromUtf8(face)) << name;
+const QString kSqlListing = sqlListing();
+
+// The main window over a scripted server: master and tempdb connections are open, nothing is
+// installed until a test says so.
+class FrmMainWindowTest : public StateFixture {
+protected:
+    FrmMainWindowTest() {
+        st().MasterConn = std::make_unique<FakeDatabase>(server, QStringLiteral("master"));
+        st().TempdbConn = std::make_unique<FakeDatabase>(server, QStringLiteral("Tempdb"));
     }
-    const QList<QPair<const char*, const char*>> tips = {
-        {"imgExit", "关闭"},  {"imgResum", "还原"}, {"imgMax", "最大化"},
-        {"imgMin", "最小化"}, {"cmdBrush", "刷新"},
-    };
-    for (const auto& [name, tip] : tips)
-        EXPECT_EQ(control(name)->toolTip(), QString::fromUtf8(tip)) << name;
-    EXPECT_FALSE(control<QPushButton>("cmdBrush")->icon().isNull());
-    // Texts fed from outside must never be read as markup.
-    EXPECT_EQ(control<QLabel>("labCaption")->textFormat(), Qt::PlainText);
-    EXPECT_EQ(control<QLabel>("labReport")->textFormat(), Qt::PlainText);
-    EXPECT_EQ(control<QProgressBar>("ProBar")->orientation(), Qt::Horizontal);
-    EXPECT_EQ(control<QLabel>("lblType")->text(), QStringLiteral("数据库类型:"));
-    // The rest of the caption comes from Readme.txt (frmMainAboutTest).
-    EXPECT_TRUE(control<QLabel>("labCaption")->text().startsWith(QStringLiteral("Quenlor For ")));
-}
-
-TEST_F(FrmMainWindowTest, OutsideARunNothingOfTheRunShows) {
-    open();
-    for (const char* name : {"ProBar", "labReport", "imgResum", "imgMax", "imgMin"})
-        EXPECT_FALSE(control(name)->isVisibleTo(window.get())) << name;
-    EXPECT_FALSE(control("cmdStop")->isEnabled());
-    EXPECT_TRUE(control("cmdConfirm")->isEnabled());
-}
-
-TEST_F(FrmMainWindowTest, BodyControlsFitTheWindowWithoutOverlapping) {
-    open();
-    const QRect body(7, 25, 798 - 14, 507 - 25 - 7);
-    const char* names[] = {"lblType",  "cboType",    "lblAcc",    "cboAcc",   "chkDeleteDB",
-                           "cmdBrush", "grdTable",   "labReport", "ProBar",   "cmdSelect",
-                           "cmdClear", "cmdConfirm", "cmdStop",   "cmdCancel"};
-    QList<QPair<QString, QRect>> places;
-    for (const char* name : names)
-        places.append({QString::fromLatin1(name), placeOf(name)});
-    for (int i = 0; i < places.size(); ++i) {
-        EXPECT_TRUE(body.contains(places[i].second)) << places[i].first.toStdString();
-        for (int j = i + 1; j < places.size(); ++j)
-            EXPECT_FALSE(places[i].second.intersects(places[j].second))
-                << places[i].first.toStdString() << " / " << places[j].first.toStdString();
+    ~FrmMainWindowTest() override {
+        // The window goes before the state that its listing reads.
+        window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    // Each row of controls shares one line.
-    EXPECT_EQ(placeOf("cboType").center().y(), placeOf("cmdBrush").center().y());
-    EXPECT_EQ(placeOf("cmdSelect").top(), placeOf("cmdCancel").top());
-    EXPECT_EQ(placeOf("cmdBrush").right(), placeOf("grdTable").right());
-    EXPECT_EQ(placeOf("cmdCancel").right(), placeOf("grdTable").right());
-    EXPECT_EQ(placeOf("cmdSelect").left(), placeOf("grdTable").left());
-}
 
-TEST_F(FrmMainWindowTest, BodyStaysWhereItIsWhenTheWindowResizes) {
+    void has(const char* catalogue) {
+        server.answer(QStringLiteral("select name from sysdatabases where 1=1 and name='%1'")
+                          .arg(QLatin1String(catalogue)),
+                      table({"name"}, {{catalogue}}));
+    }
+    void accounts(const QList<QList<QVariant>>& rows) {
+        server.answer("select '['+cAcc_Id+']'+cAcc_Name as Acc from ufsystem..ua_account order by "
+                      "cAcc_Id",
+                      table({"Acc"}, rows));
+    }
+    // Three databases on the server, as the plain database listing shows them.
+    void threeDatabases() {
+        server.answer(kSqlListing, table({"选择", "数据库", "状态", "路径"},
+                                         {{"", "Sales", "正常", "D:\\Sales.mdf"},
+                                          {"", "Stock", "只读", "D:\\Stock.mdf"},
+                                          {"", "Archive2019", "脱机", ""}}));
+    }
+
+    // Creates, loads and shows the window as the program does.
+    void open() {
+        window = std::make_unique<frmMain>();
+        window->Form_Load();
+        window->show();
+        QApplication::processEvents();
+    }
+
+    template <typename T = QWidget> T* control(const char* name) {
+        T* w = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QComboBox* cboType() { return control<QComboBox>("cboType"); }
+    QComboBox* cboAcc() { return control<QComboBox>("cboAcc"); }
+    QTableView* grid() { return control<QTableView>("grdTable"); }
+
+    static QStringList entries(const QComboBox* combo) {
+        QStringList texts;
+        for (int i = 0; i < combo->count(); ++i)
+            texts.append(combo->itemText(i));
+        return texts;
+    }
+    // The listings sent to master: what is left after the look-ups of single names.
+    QStringList listings() const {
+        QStringList found;
+        for (const QString& entry : server.log)
+            if (entry.startsWith("master: ") && !entry.contains("where 1=1 and name="))
+                found.append(entry.mid(8));
+        return found;
+    }
+    // The ticks column as the grid shows it, top to bottom, "-" for a row without one.
+    QString ticks() {
+        QString marks;
+        for (int row = 0; row < grid()->model()->rowCount(); ++row)
+            marks += grid()->model()->index(row, 0).data().toString().leftJustified(1, u'-');
+        return marks;
+    }
+    // A choice in the drop-down list, which reports the entry even when it was current already.
+    static void choose(QComboBox* combo, int index) {
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+    // A click or double-click on a cell of the grid (row 0 is the first data row).
+    void clickCell(int row, int col, bool twice = false) {
+        pressMouse(grid()->viewport(), Qt::LeftButton,
+                   grid()->visualRect(grid()->model()->index(row, col)).center(), twice);
+    }
+
+    std::unique_ptr<frmMain> window;
+};
+
+// --- The product and account lists ---
+
+TEST_F(FrmMainWindowTest, EachProductSetsTheAccountControlsAndFillsTheGrid) {
+    has("ufsystem");
+    has("uftsystem");
+    accounts({{"[001]总公司"}});
+    server.answer(accountSetListing(), table({"选择", "账套号"}));
+    server.answer(tplusListing(), table({"选择", "数据库"}));
+    threeDatabases();
     open();
-    const QRect grid = placeOf("grdTable");
-    const QRect cancel = placeOf("cmdCancel");
-    window->resize(900, 600);
-    QApplication::processEvents();
-    EXPECT_EQ(placeOf("grdTable"), grid);
-    EXPECT_EQ(placeOf("cmdCancel"), cancel);
-    EXPECT_EQ(placeOf("imgRight").left(), 900 - 7) << "the frame follows";
-}
-
-// --- Frame ---
-
-TEST_F(FrmMainWindowTest, FrameAtTheDesignSize) {
-    open();
-    ASSERT_EQ(window->logicalDpiX(), 96);
-    ASSERT_EQ(window->size(), QSize(798, 507));
-    const FrameLayout& f = window->frameLayout();
-    EXPECT_EQ(f.imgExit.left, 11615);
-    EXPECT_EQ(f.labAbout.left + f.labAbout.width, f.imgExit.left - 200);
-
-    const QList<QPair<const char*, QRect>> expected = {
-        {"impTopLeft", {0, 0, 7, 25}},    {"imgTop", {7, 0, 784, 25}},
-        {"imgTopRight", {791, 0, 7, 25}}, {"imgLeft", {0, 25, 7, 475}},
-        {"imgRight", {791, 25, 7, 475}},  {"imgBottomLeft", {0, 500, 7, 7}},
-        {"imgBottom", {7, 500, 784, 7}},  {"imgBottomRight", {791, 500, 7, 7}},
-        {"imgExit", {774, 4, 17, 18}},    {"labAbout", {729, 6, 32, 14}},
+    ASSERT_EQ(entries(cboType()), (QStringList{"T3|T6|U8", "T+", "SQL"}));
+    // In this order, so that leaving the plain databases has to bring the account controls back.
+    const std::tuple<const char*, int, bool, QStringList, QString> rows[] = {
+        {"plain databases: no account sets, the databases go", 2, false, {"全部"}, "路径"},
+        {"shared catalogue", 0, true, {"全部", "[001]总公司"}, "账套号"},
+        {"cloud product", 1, true, {"全部"}, "数据库"},
     };
-    for (const auto& [name, rect] : expected)
-        EXPECT_EQ(placeOf(name), rect) << name;
+    for (const auto& [name, entry, accountsShown, accounts, lastColumn] : rows) {
+        SCOPED_TRACE(name);
+        choose(cboType(), entry);
+        EXPECT_EQ(control("lblAcc")->isVisibleTo(window.get()), accountsShown);
+        EXPECT_EQ(cboAcc()->isVisibleTo(window.get()), accountsShown);
+        EXPECT_EQ(entries(cboAcc()), accounts);
+        EXPECT_EQ(control<QCheckBox>("chkDeleteDB")->isChecked(), !accountsShown);
+        EXPECT_EQ(control<QCheckBox>("chkDeleteDB")->isEnabled(), accountsShown);
+        const int columns = grid()->model()->columnCount();
+        EXPECT_EQ(grid()->model()->headerData(columns - 1, Qt::Horizontal).toString(), lastColumn);
+    }
+}
 
-    // Every placed element sits where its twips say.
-    const QList<QPair<const char*, FrameRect>> placed = {
-        {"impTopLeft", f.impTopLeft},
-        {"imgTopRight", f.imgTopRight},
-        {"imgBottomLeft", f.imgBottomLeft},
-        {"imgBottomRight", f.imgBottomRight},
-        {"imgTop", f.imgTop},
-        {"imgBottom", f.imgBottom},
-        {"imgLeft", f.imgLeft},
-        {"imgRight", f.imgRight},
-        {"imgExit", f.imgExit},
-        {"imgResum", f.imgResum},
-        {"imgMin", f.imgMin},
-        {"imgMax", f.imgMax},
-        {"labAbout", f.labAbout},
+TEST_F(FrmMainWindowTest, ProductNamedByTheErpReplacesTheSharedCatalogue) {
+    ClsUFLoginTestAccess::setVersion(st().UFLogin(), ProductFamily::U8);
+    has("ufsystem");
+    open();
+    EXPECT_EQ(entries(cboType()), (QStringList{"U8", "SQL"}));
+    EXPECT_FALSE(server.log.join('\n').contains("name='ufsystem'"));
+}
+
+TEST_F(FrmMainWindowTest, EachOperatorActionListsExactlyOnce) {
+    has("ufsystem");
+    has("uftsystem");
+    accounts({{"[001]总公司"}, {"[003]分公司"}});
+    open();
+    EXPECT_EQ(listings(), QStringList{accountSetListing()}) << "start-up";
+    const std::pair<const char*, std::function<void()>> actions[] = {
+        {"account changed from the keyboard", [&] { pressKey(cboAcc(), Qt::Key_Down); }},
+        {"the same account chosen again", [&] { choose(cboAcc(), cboAcc()->currentIndex()); }},
+        {"product changed from the keyboard", [&] { pressKey(cboType(), Qt::Key_Down); }},
+        {"product chosen in the list", [&] { choose(cboType(), 2); }},
+        {"refresh button", [&] { click(control("cmdBrush")); }},
     };
-    for (const auto& [name, rect] : placed)
-        EXPECT_EQ(placeOf(name), pxRect(rect)) << name;
+    for (const auto& [name, act] : actions) {
+        const qsizetype before = listings().size();
+        act();
+        EXPECT_EQ(listings().size(), before + 1) << name;
+    }
+    EXPECT_EQ(listings().mid(3), (QStringList{tplusListing(), kSqlListing, kSqlListing}));
 }
 
-TEST_F(FrmMainWindowTest, WindowNarrowerThanItsTopCornersKeepsTheTopBarWidth) {
+// --- The grid ---
+
+// One window throughout: each input, in turn, leaves these ticks. Nothing else can change: no
+// cell is edited and one cell at most is selected.
+TEST_F(FrmMainWindowTest, OperatorTicksRowsWithTheMouseSpaceAndTheButtons) {
+    const std::tuple<const char*, std::function<void()>, QString> inputs[] = {
+        {"Space on the first cell", [&] { pressKey(grid(), Qt::Key_Space); }, "Y--"},
+        {"double-click on a tick cell", [&] { clickCell(2, 0, true); }, "Y-Y"},
+        {"double-click on another column", [&] { clickCell(1, 1, true); }, "Y-Y"},
+        {"Space on another column", [&] { pressKey(grid(), Qt::Key_Space); }, "Y-Y"},
+        {"F2", [&] { pressKey(grid(), Qt::Key_F2); }, "Y-Y"},
+        {"select all", [&] { click(control("cmdSelect")); }, "YYY"},
+        {"clear all", [&] { click(control("cmdClear")); }, "---"},
+    };
+    threeDatabases();
     open();
-    const int topWidth = window->frameLayout().imgTop.width;
-    window->resize(10, 507);
-    QApplication::processEvents();
-    ASSERT_EQ(window->width(), 10);
-    EXPECT_EQ(window->frameLayout().imgTop.width, topWidth);
-    EXPECT_EQ(placeOf("imgTop").width(), px(topWidth));
-    EXPECT_EQ(placeOf("imgTopRight").left(), 10 - 7) << "the rest of the frame still moves";
+    for (const auto& [name, input, expected] : inputs) {
+        SCOPED_TRACE(name);
+        input();
+        EXPECT_EQ(ticks(), expected);
+        EXPECT_EQ(window->CountTicked(), expected.count(u'Y'));
+        EXPECT_TRUE(grid()->findChildren<QLineEdit*>().isEmpty());
+        EXPECT_LE(grid()->selectionModel()->selectedIndexes().size(), 1);
+    }
 }
 
-TEST_F(FrmMainWindowTest, FramePiecesAreDrawnByTheProgram) {
-    open();
-    const QImage image = window->grab().toImage();
-    const QColor top = image.pixelColor(400, 12);
-    const QColor side = image.pixelColor(3, 250);
-    EXPECT_GT(top.blue(), top.red() + 40) << "a blue title bar";
-    EXPECT_NE(side, window->palette().color(QPalette::Window)) << "a border, not the background";
-    EXPECT_EQ(image.pixelColor(3, 250), image.pixelColor(794, 250)) << "both sides alike";
-}
-
-// --- Mouse and keyboard ---
-
-TEST_F(FrmMainWindowTest, LeftPressOnTheBackgroundMovesTheWindow) {
-    open();
-    ASSERT_EQ(window->childAt(background()), nullptr);
-    MoveRecorder moves;
-    pressMouse(window.get(), Qt::RightButton, background());
-    pressMouse(window.get(), Qt::MiddleButton, background());
-    EXPECT_TRUE(moves.moved.isEmpty());
-    pressMouse(window.get(), Qt::LeftButton, background());
-    pressMouse(control("imgTop"), Qt::LeftButton, QPoint(100, 10));
-    pressMouse(control("imgLeft"), Qt::LeftButton, QPoint(3, 50));
-    EXPECT_EQ(moves.moved, (QList<QWidget*>{window.get(), window.get(), window.get()}));
-}
-
-TEST_F(FrmMainWindowTest, PressOnAControlDoesNotMoveTheWindow) {
-    open();
-    MoveRecorder moves;
-    for (const char* name : {"cboType", "cmdSelect", "labAbout"})
-        pressMouse(control(name), Qt::LeftButton, QPoint(3, 3));
-    pressMouse(grid()->viewport(), Qt::LeftButton, QPoint(5, 5));
-    pressMouse(control("imgExit"), Qt::RightButton, QPoint(3, 3));
-    EXPECT_TRUE(moves.moved.isEmpty());
-}
+// --- Keyboard, mouse and the frame ---
 
 TEST_F(FrmMainWindowTest, TabWalksTheControlsInWorkingOrder) {
-    hasUfSystem();
-    accounts({{QStringLiteral("[001]总公司")}});
+    has("ufsystem");
+    accounts({{"[001]总公司"}});
     open();
     window->activateWindow();
     control("cmdStop")->setEnabled(true);
@@ -205,56 +221,261 @@ TEST_F(FrmMainWindowTest, TabWalksTheControlsInWorkingOrder) {
                            "cmdClear", "cmdConfirm", "cmdStop", "cmdCancel", "cboType"}));
 }
 
-TEST_F(FrmMainWindowTest, EscapeDoesNotEndTheProgram) {
+TEST_F(FrmMainWindowTest, ClosePictureAndCancelEndTheProgramAtOnceAndNothingElseDoes) {
     open();
-    window->activateWindow();
-    grid()->setFocus(Qt::OtherFocusReason);
-    typeKey(window.get(), Qt::Key_Escape);
-    pressKey(window.get(), Qt::Key_Escape);
-    EXPECT_EQ(system->endCalls, 0);
-    EXPECT_TRUE(window->isVisible());
-}
-
-TEST_F(FrmMainWindowTest, ClosePictureAndCancelEndTheProgramAtOnce) {
-    open();
-    pressMouse(control("imgExit"), Qt::RightButton, QPoint(8, 8));
-    EXPECT_EQ(system->endCalls, 0);
-    click(control("imgExit"));
-    EXPECT_EQ(system->endCalls, 1);
-    EXPECT_EQ(system->lastExitCode, 0);
-    click(control("cmdCancel"));
-    EXPECT_EQ(system->endCalls, 2);
-    EXPECT_EQ(system->lastExitCode, 0);
+    const std::tuple<const char*, std::function<void()>, int> inputs[] = {
+        {"Esc", [&] { pressKey(grid(), Qt::Key_Escape); }, 0},
+        {"right button", [&] { pressMouse(control("imgExit"), Qt::RightButton, QPoint(8, 8)); }, 0},
+        {"close picture", [&] { click(control("imgExit")); }, 1},
+        {"cancel button", [&] { click(control("cmdCancel")); }, 2},
+    };
+    for (const auto& [name, input, ends] : inputs) {
+        input();
+        EXPECT_EQ(system->endCalls, ends) << name;
+        EXPECT_EQ(system->lastExitCode, ends > 0 ? 0 : -1) << name;
+    }
     EXPECT_TRUE(messages->shown.isEmpty()) << "nothing is asked first";
 }
 
-// --- The whole window ---
-
-TEST_F(FrmMainWindowTest, WholeWindowRenders) {
-    hasUfSystem();
-    accounts({{QStringLiteral("[001]总公司")}, {QStringLiteral("[002]华东分公司")}});
-    server.answer(
-        kUfListing,
-        table(kUfColumns,
-              {{QString(), QStringLiteral("001"), QStringLiteral("总公司"), QStringLiteral("正常")},
-               {QString(), QStringLiteral("002"), QStringLiteral("华东分公司"),
-                QStringLiteral("正常")},
-               {QString(), QStringLiteral("005"), QString(), QStringLiteral("系统管理控制之外")},
-               {QString(), QStringLiteral("009"), QStringLiteral("测试账套"),
-                QStringLiteral("物理数据库丢失")}}));
+// A left press on a window's background, frame, caption or plain labels moves that window; other
+// buttons, and presses on what can be clicked or typed into, never do.
+TEST_F(FrmMainWindowTest, WhatAPressMoves) {
     open();
-    doubleClickCell(grid(), 1, 0);
-    clickCell(grid(), 1, 2);
-    const QImage image = window->grab().toImage();
-    EXPECT_EQ(image.size(), window->size() * image.devicePixelRatio());
-    EXPECT_EQ(image.size(), QSize(798, 507));
+    frmMsg msg;
+    frmSQLLogin login;
+    frmAbout about;
+    const auto in = [](QWidget* w, const char* name) {
+        w->show();
+        return w->findChild<QWidget*>(QString::fromLatin1(name));
+    };
+    QWidget* main = window.get();
+    const QPoint background(grid()->geometry().center().x(),
+                            (grid()->geometry().bottom() + control("cmdSelect")->y()) / 2);
+    ASSERT_EQ(main->childAt(background), nullptr);
+    const std::tuple<const char*, QWidget*, Qt::MouseButton, QWidget*> presses[] = {
+        {"main window background", main, Qt::LeftButton, main},
+        {"right button", main, Qt::RightButton, nullptr},
+        {"top bar", control("imgTop"), Qt::LeftButton, main},
+        {"caption", control("labCaption"), Qt::LeftButton, main},
+        {"button", control("cmdSelect"), Qt::LeftButton, nullptr},
+        {"message box caption", in(&msg, "labHint"), Qt::LeftButton, &msg},
+        {"login label", in(&login, "Label1"), Qt::LeftButton, &login},
+        {"login box", in(&login, "txtUser"), Qt::LeftButton, nullptr},
+        {"about box label", in(&about, "Label1"), Qt::LeftButton, &about},
+        {"about box close picture", in(&about, "picExit"), Qt::LeftButton, nullptr},
+    };
+    for (const auto& [name, target, button, mover] : presses) {
+        QList<QWidget*> moved;
+        auto previous = WindowDrag::setWindowMoveHook([&](QWidget* w) { moved.append(w); });
+        pressMouse(target, button, target == main ? background : QPoint(3, 3));
+        WindowDrag::setWindowMoveHook(std::move(previous));
+        EXPECT_EQ(moved, mover != nullptr ? QList<QWidget*>{mover} : QList<QWidget*>{}) << name;
+    }
+}
 
-    const QString path = qEnvironmentVariable("QUENLOR_SCREENSHOT");
-    if (!path.isEmpty()) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        EXPECT_TRUE(image.save(path, "PNG")) << path.toStdString();
+// The frame follows the window's size; the body stays. The window keeps its size, so restoring,
+// maximising and minimising are not offered.
+TEST_F(FrmMainWindowTest, FrameFollowsTheWindowsSize) {
+    open();
+    for (const char* name : {"imgResum", "imgMax", "imgMin"})
+        EXPECT_FALSE(control(name)->isVisibleTo(window.get())) << name;
+    const QRect body = grid()->geometry();
+    const std::pair<const char*, QSize> sizes[] = {
+        {"larger", {900, 600}},
+        {"narrower than the top corners", {10, 600}},
+        {"lower than the side corners", {900, 20}},
+    };
+    for (const auto& [name, size] : sizes) {
+        SCOPED_TRACE(name);
+        window->resize(size);
+        ASSERT_EQ(window->size(), size);
+        EXPECT_EQ(control("imgTopRight")->geometry().right(), size.width() - 1);
+        EXPECT_EQ(control("imgBottomRight")->geometry().bottom(), size.height() - 1);
+        // The close picture stays at the right end of the top bar.
+        EXPECT_LT(control("imgExit")->geometry().right(), size.width() - 1);
+        EXPECT_GT(control("imgExit")->geometry().right(), size.width() - 30);
+        // A size left negative would take the piece off the window.
+        for (const char* piece : {"imgTop", "imgBottom", "imgLeft", "imgRight"})
+            EXPECT_FALSE(control(piece)->geometry().isEmpty()) << piece;
+        EXPECT_EQ(grid()->geometry(), body);
+    }
+}
+
+// --- The caption, the logo and the about box ---
+
+TEST_F(FrmMainWindowTest, DownloadedReadmeFeedsTheCaptionAndTheLogoAsWritten) {
+    const QString intro = QStringLiteral("<img src=\"p.png\">简介 &amp; <br>更多");
+    http->next = {true, *encodeGbk("[说明]\r\n作者=<b>郑十</b>\r\n简介=" + intro + "\r\n"), {}};
+    open();
+    EXPECT_EQ(http->asked.size(), 1) << "one refresh per loading";
+    const auto* caption = control<QLabel>("labCaption");
+    EXPECT_TRUE(caption->text().contains(QStringLiteral("作者:<b>郑十</b>")));
+    EXPECT_EQ(caption->textFormat(), Qt::PlainText);
+    // Read as Qt shows a tooltip: as rich text only when it looks so.
+    const QString tip = control("imgLogo")->toolTip();
+    QTextDocument shown;
+    Qt::mightBeRichText(tip) ? shown.setHtml(tip) : shown.setPlainText(tip);
+    EXPECT_EQ(shown.toPlainText(), intro);
+}
+
+// The logo opens the maker's site. 关于 opens one box at a time, which takes its texts when it
+// loads; closed by its picture or Esc it is unloaded, and the next one takes them afresh.
+TEST_F(FrmMainWindowTest, LogoOpensTheMakersSiteAndAboutOpensOneBoxAtATime) {
+    writeProgramFile(QStringLiteral("Readme.txt"), "[说明]\n网址=www.example.test/q\n");
+    open();
+    click(control("imgLogo"));
+    EXPECT_EQ(system->openedUrls, QStringList{"http://www.example.test/q"});
+    const std::pair<const char*, std::function<void(QWidget*)>> closes[] = {
+        {"close picture", [](QWidget* box) { click(box->findChild<QWidget*>("picExit")); }},
+        {"Esc", [](QWidget* box) { typeKey(box, Qt::Key_Escape); }},
+    };
+    for (const auto& [name, close] : closes) {
+        SCOPED_TRACE(name);
+        const QString link = st().ReadmeWebUrl;
+        click(control("labAbout"));
+        QPointer<QWidget> box = dynamic_cast<QWidget*>(st().frmAbout.get());
+        ASSERT_FALSE(box.isNull());
+        EXPECT_TRUE(box->isVisible());
+        click(box->findChild<QWidget*>("labMaker"));
+        EXPECT_EQ(system->openedUrls.last(), link);
+        st().ReadmeWebUrl += QStringLiteral("/later");
+        click(control("labAbout"));
+        EXPECT_EQ(dynamic_cast<QWidget*>(st().frmAbout.get()), box) << "the same box";
+        EXPECT_FALSE(box->isModal());
+        EXPECT_EQ(box->findChild<QLabel*>("labMaker")->text(), link) << "taken when it loaded";
+        for (QLabel* label : box->findChildren<QLabel*>())
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+        close(box);
+        EXPECT_EQ(st().frmAbout, nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(box.isNull());
+    }
+}
+
+// --- The deletion run ---
+
+using Shown = QPair<short, QString>;
+const Shown kQuestion{2, "重要提示:数据库删除后将不可恢复，确认操作吗？"};
+const Shown kDone{1, "已成功删除！"};
+
+class FrmMainRunTest : public FrmMainWindowTest {
+protected:
+    void confirmYes() {
+        messages->answers.append(MsgResult::Yes);
+        click(control("cmdConfirm"));
+    }
+    // The controls the operator can use.
+    QStringList usable() {
+        QStringList names;
+        for (const char* name :
+             {"cboType", "cboAcc", "chkDeleteDB", "cmdBrush", "grdTable", "cmdSelect", "cmdClear",
+              "cmdConfirm", "cmdStop", "cmdCancel", "imgExit", "labAbout"})
+            if (control(name)->isEnabled())
+                names.append(QString::fromLatin1(name));
+        return names;
+    }
+    // What the window shows of a run: the bar and the report line.
+    QStringList progress() {
+        QStringList shown;
+        if (const auto* bar = control<QProgressBar>("ProBar"); bar->isVisible())
+            shown.append(QStringLiteral("%1 of %2").arg(bar->value()).arg(bar->maximum()));
+        if (const auto* report = control<QLabel>("labReport"); report->isVisible())
+            shown.append(report->text());
+        return shown;
+    }
+};
+
+// While the run goes, the window shows its progress and only the stop button works; however the
+// run ends, the operator is told and every control is as it was.
+TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
+    const Shown stopped{1, "已停止：已完成 1 项，其余 2 项未处理。"};
+    const Shown inUse{4, "数据库正在使用。"};
+    const std::tuple<const char*, bool, const char*, Shown, QString, int> rows[] = {
+        {"every row goes", false, nullptr, kDone, "---", 1},
+        {"stop between rows", true, nullptr, stopped, "---", 1},
+        // Last, as the failure stays scripted. The ticks stay for another try.
+        {"second row fails", false, "drop database [Stock]", inUse, "YYY", 0},
+    };
+    for (const auto& [name, stop, failing, outcome, ticksAfter, reloads] : rows) {
+        SCOPED_TRACE(name);
+        if (failing != nullptr)
+            server.fail(QString::fromLatin1(failing), DbError{"42000", 3702, inUse.second});
+        threeDatabases();
+        for (const char* db : {"Sales", "Stock", "Archive2019"})
+            server.answer("select name from master..sysdatabases where 1=1 and name='" +
+                              QString::fromLatin1(db) + "'",
+                          table({"name"}, {{db}}));
+        open();
+        click(control("cmdSelect"));
+        server.log.clear();
+        messages->shown.clear();
+        const QStringList before = usable();
+        QStringList during;
+        bool closed = true;
+        QObject context;
+        // The first time the run lets the window take input, which is between rows.
+        QTimer::singleShot(0, &context, [&] {
+            during = progress() + usable();
+            // Each of these would change the ticks or the listing under the run.
+            click(control("cmdClear"));
+            pressKey(cboType(), Qt::Key_Up);
+            clickCell(2, 0, true);
+            click(control("cmdConfirm"));
+            closed = window->close();
+            if (stop)
+                click(control("cmdStop"));
+        });
+        confirmYes();
+
+        EXPECT_EQ(during, (QStringList{"1 of 3", "正在删除数据库：Sales", "cmdStop"}));
+        EXPECT_FALSE(closed);
+        EXPECT_EQ(messages->shown, (QList<Shown>{kQuestion, outcome}));
+        EXPECT_EQ(progress(), QStringList{});
+        EXPECT_EQ(usable(), before);
+        EXPECT_EQ(ticks(), ticksAfter);
+        EXPECT_EQ(listings().count(kSqlListing), reloads);
+        // Database names come from the server: never read as markup.
+        EXPECT_EQ(control<QLabel>("labReport")->textFormat(), Qt::PlainText);
+        if (stop) {
+            // The next run starts without the old stop request.
+            click(control("cmdSelect"));
+            confirmYes();
+            EXPECT_EQ(messages->shown.last(), kDone);
+        }
+    }
+}
+
+TEST_F(FrmMainRunTest, ConfirmHandsTheTickedYearsAndTheCheckBoxToTheRun) {
+    has("ufsystem");
+    accounts({{"[003]演示账套"}});
+    server.answer(yearListing("003"),
+                  table({"选择", "账套号", "账套名称", "年度"},
+                        {{"", "003", "演示账套", 2014}, {"", "003", "演示账套", 2015}}));
+    // The year worker told to drop the databases starts by looking for them.
+    const QString lookUp2015 = QStringLiteral(
+        "select name,filename from master..sysdatabases where name like 'ufdata[_]003[_]2015'");
+    for (const auto& [name, dropDatabases] :
+         {std::pair{"box ticked", true}, std::pair{"box left clear", false}}) {
+        SCOPED_TRACE(name);
+        open();
+        choose(cboAcc(), 1);
+        ASSERT_EQ(listings().last(), yearListing("003"));
+        clickCell(1, 0, true);
+        if (dropDatabases)
+            click(control("chkDeleteDB"));
+        server.log.clear();
+        confirmYes();
+        const QString sent = server.log.join('\n');
+        EXPECT_EQ(sent.contains(lookUp2015), dropDatabases);
+        EXPECT_EQ(messages->shown.last(), kDone);
+        EXPECT_FALSE(sent.contains("2014")) << "only the ticked year";
+        // Success lists again, from every account set.
+        EXPECT_EQ(cboAcc()->currentText(), QStringLiteral("全部"));
+        EXPECT_EQ(listings().last(), accountSetListing());
+        EXPECT_FALSE(control<QCheckBox>("chkDeleteDB")->isChecked());
     }
 }
 
 } // namespace
-} // namespace quenlor::test
+} // namespace test
+} // namespace quenlor
