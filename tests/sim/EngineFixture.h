@@ -1,207 +1,131 @@
 #pragma once
 
-// What the engine's tests share: a small scenario with the shapes that matter, a fixture that
-// builds an engine over a temporary data folder and logs sessions in, and readers of replies.
+// What the engine's tests share: scenario files written to a temporary folder, a small scenario
+// with the shapes that matter, an engine over a temporary data folder, and replies as one line.
 
 #include "sim/Engine.h"
 #include "sim/Scenario.h"
 #include "support/QtPrinters.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
-#include <QVariant>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-// Values in failure output as the engine's text, a number or NULL.
-inline void PrintTo(const QVariant& v, std::ostream* os) {
-    if (v.isNull())
-        *os << "NULL";
-    else if (v.typeId() == QMetaType::QString)
-        *os << '"' << v.toString().toStdString() << '"';
-    else
-        *os << v.toString().toStdString() << " (" << v.typeName() << ')';
-}
-
 namespace quenlor::sim::test {
 
 using namespace Qt::StringLiterals;
 
-inline const QString kPassword = u"Quenlor#2026"_s;
-
-inline ServerDef server(const QString& version, const QString& language) {
-    ServerDef s;
-    s.productVersion = version;
-    s.language = language;
-    s.password = kPassword;
-    return s;
-}
-
-// A catalogue with the shapes that matter: a parent table, a child with a key of three columns,
-// a link table whose foreign key column is not its first, and a name that needs brackets.
-inline SchemaDef catalogueSchema() {
-    SchemaDef schema;
-    schema.tables << TableDef{u"UA_Account"_s,
-                              {{u"cAcc_Id"_s, u"nvarchar(3)"_s, true},
-                               {u"cAcc_Name"_s, u"nvarchar(80)"_s},
-                               {u"iYear"_s, u"smallint"_s},
-                               {u"mCapital"_s, u"money"_s}},
-                              {u"cAcc_Id"_s},
-                              {}};
-    schema.tables << TableDef{
-        u"UA_User"_s,
-        {{u"cUser_Id"_s, u"nvarchar(20)"_s, true}, {u"cDept"_s, u"nvarchar(40)"_s}},
-        {u"cUser_Id"_s},
-        {}};
-    schema.tables << TableDef{
-        u"UA_Period"_s,
-        {{u"cAcc_Id"_s, u"nvarchar(3)"_s, true},
-         {u"iYear"_s, u"smallint"_s, true},
-         {u"iId"_s, u"tinyint"_s, true},
-         {u"bIsDelete"_s, u"bit"_s}},
-        {u"cAcc_Id"_s, u"iYear"_s, u"iId"_s},
-        {{u"FK_UA_Period_UA_Account"_s, {u"cAcc_Id"_s}, u"UA_Account"_s, {u"cAcc_Id"_s}}}};
-    schema.tables << TableDef{
-        u"UA_UserAccount"_s,
-        {{u"cUser_Id"_s, u"nvarchar(20)"_s, true},
-         {u"cRole_Id"_s, u"nvarchar(20)"_s},
-         {u"cAccCode"_s, u"nvarchar(3)"_s, true}},
-        {u"cUser_Id"_s, u"cAccCode"_s},
-        {{u"FK_UA_UserAccount_UA_User"_s, {u"cUser_Id"_s}, u"UA_User"_s, {u"cUser_Id"_s}},
-         {u"FK_UA_UserAccount_UA_Account"_s, {u"cAccCode"_s}, u"UA_Account"_s, {u"cAcc_Id"_s}}}};
-    schema.tables << TableDef{u"Odd]Name"_s, {{u"x"_s, u"int"_s}}, {}, {}};
-    return schema;
-}
-
-inline Row row(std::initializer_list<std::pair<const QString, QVariant>> cells) {
-    return Row(cells);
-}
-
-inline Scenario smallScenario(const QString& version = u"10.50.6000.34"_s,
-                              const QString& language = u"en"_s) {
-    Scenario s;
-    s.server = server(version, language);
-    s.schemas.insert(u"cat"_s, catalogueSchema());
-    s.databases = {
-        {u"UFSystem"_s, u"U8SOFT/Admin/UFSystem.MDF"_s, u"cat"_s, {}, 0},
-        {u"UFDATA_001_2023"_s, u"U8SOFT/ZT001/2023/UFDATA.MDF"_s, {}, {}, 0},
-        {u"UFDATA_001_2024"_s, u"U8SOFT/ZT001/2024/UFDATA.MDF"_s, {}, {}, 0},
-        {u"Archive"_s, u"Archive/Archive.mdf"_s, u"cat"_s, {u"IsReadOnly"_s}, 0},
-        {u"OA_Offline"_s, u"MSSQL/DATA/OA_Offline.mdf"_s, {}, {u"IsOffline"_s}, 0},
-        {u"Busy"_s, u"MSSQL/DATA/Busy.mdf"_s, {}, {}, 1},
-        {u"Solo"_s, u"MSSQL/DATA/Solo.mdf"_s, {}, {u"IsSingleUser"_s}, 1},
-        {u"Acc]ount"_s, {}, {}, {}, 0},
-        {u"测试库"_s, u"MSSQL/DATA/测试库.mdf"_s, {}, {}, 0},
-    };
-    s.rows[u"UFSystem"_s][u"UA_Account"_s] = {row({{u"cAcc_Id"_s, u"001"_s},
-                                                   {u"cAcc_Name"_s, u"北方重工"_s},
-                                                   {u"iYear"_s, 2023},
-                                                   {u"mCapital"_s, 8800000.5}}),
-                                              row({{u"cAcc_Id"_s, u"002"_s},
-                                                   {u"cAcc_Name"_s, u"Demo"_s},
-                                                   {u"iYear"_s, 2024},
-                                                   {u"mCapital"_s, 5000000}})};
-    s.rows[u"UFSystem"_s][u"UA_User"_s] = {
-        row({{u"cUser_Id"_s, u"admin"_s}, {u"cDept"_s, u"Finance"_s}}),
-        row({{u"cUser_Id"_s, u"Bob"_s}, {u"cDept"_s, u"IT"_s}}),
-        row({{u"cUser_Id"_s, u"li"_s}, {u"cDept"_s, u"财务部"_s}}),
-        row({{u"cUser_Id"_s, u"wang"_s}, {u"cDept"_s, u"财务部  "_s}}),
-        row({{u"cUser_Id"_s, u"zhang"_s}, {u"cDept"_s, u"FINANCE "_s}}),
-        row({{u"cUser_Id"_s, u"zhao"_s}, {u"cDept"_s, QVariant()}})};
-    s.rows[u"UFSystem"_s][u"UA_Period"_s] = {
-        row({{u"cAcc_Id"_s, u"001"_s}, {u"iYear"_s, 2023}, {u"iId"_s, 1}, {u"bIsDelete"_s, 0}}),
-        row({{u"cAcc_Id"_s, u"001"_s}, {u"iYear"_s, 2023}, {u"iId"_s, 2}, {u"bIsDelete"_s, 0}}),
-        row({{u"cAcc_Id"_s, u"002"_s}, {u"iYear"_s, 2024}, {u"iId"_s, 1}, {u"bIsDelete"_s, 0}})};
-    s.rows[u"UFSystem"_s][u"UA_UserAccount"_s] = {
-        row({{u"cUser_Id"_s, u"admin"_s}, {u"cRole_Id"_s, u"r1"_s}, {u"cAccCode"_s, u"001"_s}})};
-    s.rows[u"Archive"_s][u"UA_Account"_s] = {
-        row({{u"cAcc_Id"_s, u"009"_s}, {u"cAcc_Name"_s, u"Old"_s}, {u"iYear"_s, 2010}})};
-    return s;
-}
-
-inline QList<int> numbers(const Reply& reply) {
-    QList<int> out;
-    for (const Result& r : reply.results) {
-        if (const auto* m = std::get_if<Message>(&r))
-            out << m->number;
+// Scenario files laid out as the loader expects: scenarios/ beside schemas/, which takes copies
+// of the shipped schemas.
+struct ScenarioFolder {
+    QTemporaryDir root;
+    QString path(const QString& relative) const { return QDir(root.path()).filePath(relative); }
+    QString write(const QString& relative, const QByteArray& json) {
+        QDir().mkpath(path(relative).section(u'/', 0, -2));
+        QFile f(path(relative));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(json) == json.size());
+        return path(relative);
     }
-    return out;
-}
+    void copySchema(const QString& name) {
+        const QString relative = u"schemas/"_s + name + u".json"_s;
+        QDir().mkpath(path(u"schemas"_s));
+        EXPECT_TRUE(
+            QFile::copy(QDir(scenarioFolder()).filePath(u"../"_s + relative), path(relative)));
+    }
+};
 
-inline QStringList texts(const Reply& reply) {
+// Departments differ in case and trailing blanks; Archive is a read-only catalogue of the other
+// kind; Busy and Solo are held by other programs.
+inline constexpr char kSmallScenario[] = R"({
+ "server": {"productVersion": "10.50.6000.34", "language": "en", "password": "Quenlor#2026"},
+ "databases": [{"name": "UFSystem", "schema": "ufsystem-classic"}, {"name": "UFDATA_001_2023"},
+  {"name": "UFDATA_001_2024"}, {"name": "Archive", "schema": "uftsystem", "flags": ["IsReadOnly"]},
+  {"name": "OA_Offline", "flags": ["IsOffline"]}, {"name": "Busy", "otherUsers": 1},
+  {"name": "Solo", "flags": ["IsSingleUser"], "otherUsers": 1}, {"name": "Acc]ount"}],
+ "rows": {"UFSystem": {"UA_Account": [{"cAcc_Id": "001", "cAcc_Name": "北方重工"},
+   {"cAcc_Id": "002", "cAcc_Name": "Demo"}], "UA_User": [{"cUser_Id": "admin", "cDept": "Finance"},
+   {"cUser_Id": "Bob", "cDept": "IT"}, {"cUser_Id": "li", "cDept": "财务部"}, {"cUser_Id": "wang",
+   "cDept": "财务部  "}, {"cUser_Id": "zhang", "cDept": "FINANCE "}, {"cUser_Id": "zhao"}],
+  "UA_Period": [{"cAcc_Id": "001", "iYear": 2023, "iId": 1, "bIsDelete": 0}, {"cAcc_Id": "001",
+   "iYear": 2024, "iId": 1, "bIsDelete": 0}, {"cAcc_Id": "002", "iYear": 2024, "iId": 1,
+   "bIsDelete": 0}], "UA_UserAccount": [{"cUser_Id": "admin", "cAccCode": "001"}]},
+  "Archive": {"EAP_Account": [{"ID": 1, "cAcc_Name": "Old", "mRegCapital": 8800000.5},
+   {"ID": 2, "cAcc_Name": "Older", "mRegCapital": 5000000}]}}})";
+
+// Rows as one line: "; " between rows, "," between values, texts quoted.
+inline QString shownRows(const QList<QList<QVariant>>& rows) {
     QStringList out;
-    for (const Result& r : reply.results) {
-        if (const auto* m = std::get_if<Message>(&r))
-            out << m->text;
+    for (const QList<QVariant>& row : rows) {
+        QStringList cells;
+        for (const QVariant& v : row)
+            cells << (v.isNull()                         ? u"NULL"_s
+                      : v.typeId() == QMetaType::QString ? u'\'' + v.toString() + u'\''
+                                                         : v.toString());
+        out << cells.join(u',');
     }
-    return out;
+    return out.join(u"; "_s);
 }
 
-inline QList<qint64> rowCounts(const Reply& reply) {
-    QList<qint64> out;
+// A reply as one line, " / " between its results: a result set's rows (its column types when it
+// has none), "N rows" for a change, "#N" for a message.
+inline QString shown(const Reply& reply) {
+    QStringList results;
     for (const Result& r : reply.results) {
-        if (const auto* c = std::get_if<RowCount>(&r))
-            out << c->rows;
+        if (const auto* count = std::get_if<RowCount>(&r)) {
+            results << QString::number(count->rows) + u" rows"_s;
+        } else if (const auto* m = std::get_if<Message>(&r)) {
+            results << u'#' + QString::number(m->number);
+        } else if (const auto& set = std::get<ResultSet>(r); set.rows.isEmpty()) {
+            QStringList types;
+            for (const Column& c : set.columns)
+                types << (c.type == ColumnType::Int ? u"int"_s : u"text"_s);
+            results << u"no rows of "_s + types.join(u',');
+        } else {
+            results << shownRows(set.rows);
+        }
     }
-    return out;
-}
-
-inline ResultSet onlySet(const Reply& reply) {
-    if (reply.results.size() != 1 || !std::holds_alternative<ResultSet>(reply.results.front())) {
-        ADD_FAILURE() << "not one result set; messages: "
-                      << texts(reply).join(u" | "_s).toStdString();
-        return {};
-    }
-    return std::get<ResultSet>(reply.results.front());
+    return results.join(u" / "_s);
 }
 
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(data.isValid()); }
-
-    void build(const Scenario& scenario) {
+    // The engine of a scenario file, on a server of another version when one is given.
+    void build(const QString& scenarioPath, const char* version = nullptr) {
+        Scenario scenario;
+        QString error;
+        ASSERT_TRUE(loadScenario(scenarioPath, &scenario, &error)) << error.toStdString();
+        if (version)
+            scenario.server.productVersion = QString::fromLatin1(version);
         engine = std::make_unique<Engine>(scenario, data.path());
     }
 
-    Session open(int id, const QString& database = QString()) {
-        Session s;
-        s.id = id;
-        s.user = u"sa"_s;
-        s.password = kPassword;
-        s.database = database;
-        const std::optional<Message> refused = engine->login(s);
-        EXPECT_FALSE(refused.has_value()) << (refused ? refused->text.toStdString() : "");
-        return s;
+    void buildSmall(const char* version = nullptr) {
+        ScenarioFolder folder;
+        folder.copySchema(u"ufsystem-classic"_s);
+        folder.copySchema(u"uftsystem"_s);
+        build(folder.write(u"scenarios/small.json"_s, kSmallScenario), version);
     }
 
-    Reply run(const QString& sql, Session& session) { return engine->batch(sql, session); }
-
-    QList<QList<QVariant>> select(const QString& sql, Session& session) {
-        return onlySet(run(sql, session)).rows;
+    // Logs a session in with the server's own login; the number of the refusal, or 0.
+    int login(Session& session, int id, const QString& database = QString()) {
+        session.id = id;
+        session.user = engine->server().user;
+        session.password = engine->server().password;
+        session.database = database;
+        const std::optional<Message> refused = engine->login(session);
+        return refused ? refused->number : 0;
     }
 
-    QVariant scalar(const QString& sql, Session& session) {
-        const QList<QList<QVariant>> rows = select(sql, session);
-        return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
-    }
-
-    qint64 count(const QString& engineTable) {
-        return engine->value(u"select count(*) from "_s + engineTable).toLongLong();
-    }
+    QString run(const QString& sql, Session& session) { return shown(engine->batch(sql, session)); }
 
     QString file(const QString& relative) const { return QDir(data.path()).filePath(relative); }
 
     QTemporaryDir data;
     std::unique_ptr<Engine> engine;
 };
-
-inline QStringList column(const QList<QList<QVariant>>& rows, int c = 0) {
-    QStringList out;
-    for (const QList<QVariant>& r : rows)
-        out << (r.value(c).isNull() ? u"<null>"_s : r.value(c).toString());
-    return out;
-}
 
 } // namespace quenlor::sim::test

@@ -1,270 +1,159 @@
-// The simulator through the program's real path: OdbcConnector, the FreeTDS driver, TCP on
-// 127.0.0.1 to a server the test starts and stops itself.
+// The simulator's protocol through the program's real path (OdbcConnector, the FreeTDS driver, TCP
+// on 127.0.0.1) and through a raw socket: the reply shapes and logins the end-to-end runs never
+// produce, and packets no driver sends.
 
 #include "sim/TdsServer.h"
 #include "platform/odbc/OdbcConnector.h"
-#include "support/QtPrinters.h"
+#include "sim/EngineFixture.h"
 
-#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QtEndian>
 
-#include <gtest/gtest.h>
+#include <tuple>
 
-#include <memory>
-#include <ostream>
-#include <utility>
-
-using namespace quenlor;
-using namespace quenlor::sim;
-
+namespace quenlor::sim::test {
 namespace {
 
-const QString password = QStringLiteral("Secret#1");
+// A reply the server is scripted to give, sent as the batch named like the row, and what the
+// program reads from it: the columns and rows of its query, or the number of the error thrown.
+struct Exchange {
+    const char* name;
+    QList<Result> reply;
+    const char* read;
+};
 
-Message error(int number, const QString& text) {
-    return Message{number, 1, 16, text};
+const QList<Exchange>& exchanges() {
+    static const QList<Exchange> rows = {
+        // The rows after it show that the connection goes on.
+        {"RefusedStatement", {Message{2812, 1, 16, u"Could not find 'x'."_s}}, "#2812"},
+        {"TextsIntegersNullsAndEmptyTexts",
+         {ResultSet{{Column{u"name"_s}, Column{u"选择"_s, ColumnType::Int}, Column{u"备注"_s}},
+                    {{u"账套_测试"_s, 6, QVariant()},
+                     {u"UFDATA_001_2024"_s, QVariant(), u""_s},
+                     {u"master"_s, -2147483647 - 1, u"系统"_s}}}},
+         "name,选择,备注: '账套_测试',6,NULL; 'UFDATA_001_2024',NULL,''; "
+         "'master',-2147483648,'系统'"},
+        {"ResultAfterCountsAndAMessage",
+         {RowCount{3}, Message{0, 1, 0, u"note"_s}, RowCount{0},
+          ResultSet{{Column{u"x"_s}}, {{u"after"_s}}}},
+         "x: 'after'"},
+        {"ErrorAfterAResult",
+         {ResultSet{{Column{u"x"_s}}, {{u"first"_s}}}, Message{3702, 1, 16, u"无法删除"_s}},
+         "#3702"},
+        {"ErrorAfterARowCount", {RowCount{1}, Message{3702, 1, 16, u"In use."_s}}, "#3702"},
+    };
+    return rows;
 }
 
-ResultSet singleValue(const QString& column, const QVariant& value) {
-    return ResultSet{{Column{column, ColumnType::NVarChar}}, {{value}}};
-}
-
-// Statements the tests send, each with its scripted answer; any other is refused the way the
-// server refuses an unknown procedure, so a stray statement fails the test loudly.
 Reply script(const QString& sql, Session&) {
-    if (sql == QStringLiteral("SELECT databases"))
-        return {{ResultSet{{Column{QStringLiteral("name"), ColumnType::NVarChar},
-                            Column{QStringLiteral("选择"), ColumnType::Int},
-                            Column{QStringLiteral("备注"), ColumnType::NVarChar}},
-                           {{QStringLiteral("账套_测试"), 6, QVariant()},
-                            {QStringLiteral("UFDATA_001_2024"), QVariant(), QStringLiteral("")},
-                            {QStringLiteral("master"), -2147483647 - 1, QStringLiteral("系统")}}}}};
-    if (sql == QStringLiteral("UPDATE then SELECT"))
-        return {
-            {RowCount{3}, RowCount{0}, singleValue(QStringLiteral("x"), QStringLiteral("after"))}};
-    if (sql == QStringLiteral("SELECT then DROP"))
-        return {{singleValue(QStringLiteral("x"), QStringLiteral("first")),
-                 error(3702, QStringLiteral("Cannot drop database \"账套_测试\" because it is "
-                                            "currently in use."))}};
-    if (sql == QStringLiteral("UPDATE then DROP"))
-        return {{RowCount{1}, error(3702, QStringLiteral("Cannot drop database \"账套_测试\" "
-                                                         "because it is currently in use."))}};
-    if (sql == QStringLiteral("PRINT then SELECT"))
-        return {{Message{0, 1, 0, QStringLiteral("informational")},
-                 singleValue(QStringLiteral("x"), QStringLiteral("printed"))}};
-    if (sql == QStringLiteral("DELETE"))
-        return {{RowCount{2}}};
-    if (sql == QStringLiteral("WAITFOR"))
-        return Reply{{}, true};
-    return {{error(2812, QStringLiteral("Could not find stored procedure '%1'.").arg(sql))}};
+    for (const Exchange& row : exchanges()) {
+        if (sql == QLatin1String(row.name))
+            return Reply(row.reply);
+    }
+    return Reply({Message{50000, 1, 16, u"unscripted: "_s + sql}});
 }
 
 struct Simulator {
-    explicit Simulator(const QString& pw = password) {
+    explicit Simulator(const QString& password = u"Secret#1"_s) {
         ServerConfig config;
-        config.user = QStringLiteral("sa");
-        config.password = pw;
+        config.password = password;
         config.handler = script;
         server = std::make_unique<TdsServer>(config);
+        EXPECT_TRUE(server->start());
+    }
+    std::unique_ptr<Database> open(const QString& password = u"Secret#1"_s) const {
+        OdbcConnector::Options options = OdbcConnector::platformDefaults();
+        options.loginTimeoutSeconds = 5;
+        return OdbcConnector(options).open(
+            {u"127.0.0.1,%1"_s.arg(server->port()), u"master"_s, u"sa"_s, password});
     }
     std::unique_ptr<TdsServer> server;
-
-    ConnectionParams params(const QString& pw = password) const {
-        return {QStringLiteral("127.0.0.1,%1").arg(server->port()), QStringLiteral("master"),
-                QStringLiteral("sa"), pw};
-    }
 };
 
-OdbcConnector connector(int queryTimeoutSeconds = 30) {
-    OdbcConnector::Options options = OdbcConnector::platformDefaults();
-    options.loginTimeoutSeconds = 5;
-    options.queryTimeoutSeconds = queryTimeoutSeconds;
-    return OdbcConnector(options);
-}
-
-} // namespace
-
-namespace quenlor::sim {
-void PrintTo(const TransactionStep& step, std::ostream* os) {
-    const char* names[] = {"Begin", "Commit", "Rollback"};
-    *os << names[int(step.request)] << (step.beginsNew ? "+new" : "");
-}
-} // namespace quenlor::sim
-
-namespace {
-
-DbError failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const DbError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no DbError was thrown";
-    return {};
-}
-
-class SimulatorTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(sim.server->start()); }
+TEST(TdsServer, RepliesReachTheProgramAsItReadsThem) {
     Simulator sim;
-};
-
-} // namespace
-
-TEST_F(SimulatorTest, LoginWithTheRightPasswordSucceedsAndAWrongOneIsRefused) {
-    ASSERT_NE(sim.server->port(), 0);
-    std::unique_ptr<Database> db = connector().open(sim.params());
-    ASSERT_TRUE(db && db->isOpen());
-
-    const DbError refused =
-        failureOf([&] { (void)connector().open(sim.params(QStringLiteral("wrong"))); });
-    EXPECT_EQ(refused.number, 18456);
-    EXPECT_TRUE(refused.description.contains(QStringLiteral("Login failed for user 'sa'.")))
-        << refused.description.toStdString();
-
-    const QList<Session> sessions = sim.server->sessions();
-    ASSERT_EQ(sessions.size(), 2);
-    EXPECT_TRUE(sessions[0].loggedIn);
-    EXPECT_EQ(sessions[0].user, QStringLiteral("sa"));
-    EXPECT_EQ(sessions[0].database, QStringLiteral("master"));
-    EXPECT_FALSE(sessions[1].loggedIn);
-    EXPECT_EQ(sessions[1].password, QStringLiteral("wrong"));
-}
-
-TEST_F(SimulatorTest, QueryReturnsNamesTextIntegersNullsAndEmptyStrings) {
-    std::unique_ptr<Database> db = connector().open(sim.params());
-    const QueryResult result = db->query(QStringLiteral("SELECT databases"));
-    EXPECT_EQ(result.columns, (QStringList{QStringLiteral("name"), QStringLiteral("选择"),
-                                           QStringLiteral("备注")}));
-    ASSERT_EQ(result.rows.size(), 3);
-
-    EXPECT_EQ(result.rows[0][0].toString(), QStringLiteral("账套_测试"));
-    EXPECT_EQ(result.rows[0][1].toLongLong(), 6);
-    EXPECT_TRUE(result.rows[0][2].isNull());
-
-    EXPECT_EQ(result.rows[1][0].toString(), QStringLiteral("UFDATA_001_2024"));
-    EXPECT_TRUE(result.rows[1][1].isNull());
-    EXPECT_FALSE(result.rows[1][2].isNull()) << "an empty string arrived as NULL";
-    EXPECT_EQ(result.rows[1][2].toString(), QString());
-
-    EXPECT_EQ(result.rows[2][1].toLongLong(), -2147483648LL);
-    EXPECT_EQ(result.rows[2][2].toString(), QStringLiteral("系统"));
-
-    // The statement text reached the server as sent.
-    EXPECT_EQ(sim.server->sessions().front().batches.last(), QStringLiteral("SELECT databases"));
-}
-
-TEST_F(SimulatorTest, ResultSetAfterRowCountsAndMessagesIsTheOneQueried) {
-    std::unique_ptr<Database> db = connector().open(sim.params());
-    const std::pair<QString, QString> batches[] = {
-        {QStringLiteral("UPDATE then SELECT"), QStringLiteral("after")},
-        {QStringLiteral("PRINT then SELECT"), QStringLiteral("printed")}};
-    for (const auto& [sql, value] : batches) {
-        const QueryResult result = db->query(sql);
-        EXPECT_EQ(result.columns, QStringList{QStringLiteral("x")}) << sql.toStdString();
-        ASSERT_EQ(result.rows.size(), 1) << sql.toStdString();
-        EXPECT_EQ(result.rows[0][0].toString(), value);
-    }
-    // A batch with a row count and no result set gives an empty result, not an error.
-    EXPECT_TRUE(db->query(QStringLiteral("DELETE")).columns.isEmpty());
-    EXPECT_NO_THROW(db->execute(QStringLiteral("DELETE")));
-}
-
-TEST_F(SimulatorTest, ErrorInTheSecondStatementOfABatchIsThrown) {
-    std::unique_ptr<Database> db = connector().open(sim.params());
-    for (const QString& sql :
-         {QStringLiteral("SELECT then DROP"), QStringLiteral("UPDATE then DROP")}) {
-        const DbError byQuery = failureOf([&] { (void)db->query(sql); });
-        const DbError byExecute = failureOf([&] { db->execute(sql); });
-        for (const DbError& e : {byQuery, byExecute}) {
-            EXPECT_EQ(e.number, 3702) << sql.toStdString();
-            EXPECT_TRUE(e.description.contains(QStringLiteral(
-                "Cannot drop database \"账套_测试\" because it is currently in use.")))
-                << e.description.toStdString();
-        }
-    }
-    // An unknown statement is refused, and the connection goes on.
-    EXPECT_EQ(failureOf([&] { db->execute(QStringLiteral("EXEC nothing")); }).number, 2812);
-    EXPECT_EQ(db->query(QStringLiteral("UPDATE then SELECT")).rows.size(), 1);
-}
-
-TEST_F(SimulatorTest, TransactionBoundariesReachTheServerInOrder) {
-    std::unique_ptr<Database> db = connector().open(sim.params());
-    db->beginTrans();
-    db->execute(QStringLiteral("DELETE"));
-    EXPECT_TRUE(sim.server->sessions().front().inTransaction);
-    db->commitTrans();
-    db->beginTrans();
-    db->execute(QStringLiteral("DELETE"));
-    db->rollbackTrans();
-    db->execute(QStringLiteral("DELETE"));
-
-    // Autocommit off is a begin; a commit or rollback while it stays off begins the next at once;
-    // autocommit on again rolls that empty one back.
-    const Session session = sim.server->sessions().front();
-    using R = TransactionRequest;
-    EXPECT_EQ(session.transactions, (QList<TransactionStep>{{R::Begin, false},
-                                                            {R::Commit, true},
-                                                            {R::Rollback, false},
-                                                            {R::Begin, false},
-                                                            {R::Rollback, true},
-                                                            {R::Rollback, false}}));
-    EXPECT_FALSE(session.inTransaction);
-    EXPECT_EQ(session.batches.size(), 3);
-}
-
-TEST_F(SimulatorTest, UnansweredStatementTimesOutAndTheConnectionStillWorks) {
-    std::unique_ptr<Database> db = connector(2).open(sim.params());
-    QElapsedTimer timer;
-    timer.start();
-    const DbError timedOut = failureOf([&] { (void)db->query(QStringLiteral("WAITFOR")); });
-    const qint64 elapsed = timer.elapsed();
-    EXPECT_EQ(timedOut.sqlState, QStringLiteral("HYT00")) << timedOut.description.toStdString();
-    EXPECT_GE(elapsed, 1500);
-    EXPECT_LE(elapsed, 8000);
-    EXPECT_EQ(sim.server->sessions().front().attentions, 1);
-
-    EXPECT_TRUE(db->isOpen());
-    const QueryResult after = db->query(QStringLiteral("UPDATE then SELECT"));
-    ASSERT_EQ(after.rows.size(), 1);
-    EXPECT_EQ(after.rows[0][0].toString(), QStringLiteral("after"));
-}
-
-TEST(Simulator, PasswordsWithConnectionStringCharactersArriveIntact) {
-    for (const QString& pw : {QStringLiteral("pa}ss"), QStringLiteral("pa;ss"),
-                              QStringLiteral("口令}x"), QStringLiteral("a=b;c")}) {
-        Simulator sim(pw);
-        ASSERT_TRUE(sim.server->start());
-        std::unique_ptr<Database> db;
+    std::unique_ptr<Database> db = sim.open();
+    ASSERT_TRUE(db);
+    for (const Exchange& row : exchanges()) {
+        SCOPED_TRACE(row.name);
+        const QString sql = QString::fromLatin1(row.name);
+        QString read;
         try {
-            db = connector().open(sim.params(pw));
+            const QueryResult result = db->query(sql);
+            read = result.columns.join(u',') + u": "_s + shownRows(result.rows);
         } catch (const DbError& e) {
-            ADD_FAILURE() << pw.toStdString() << ": " << e.description.toStdString();
+            read = u'#' + QString::number(e.number);
+            // The server's text arrives whole.
+            if (const auto* m = std::get_if<Message>(&row.reply.last())) {
+                EXPECT_TRUE(e.description.endsWith(m->text)) << e.description.toStdString();
+            }
         }
-        const QList<Session> sessions = sim.server->sessions();
-        ASSERT_EQ(sessions.size(), 1) << pw.toStdString();
-        EXPECT_EQ(sessions[0].password, pw);
-        EXPECT_TRUE(sessions[0].loggedIn) << pw.toStdString();
+        EXPECT_EQ(read, QString::fromUtf8(row.read));
     }
 }
 
-TEST(Simulator, UnknownPacketTypeIsAnsweredWithAnError) {
-    Simulator sim;
-    ASSERT_TRUE(sim.server->start());
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, sim.server->port());
-    ASSERT_TRUE(socket.waitForConnected(3000));
-    const char packet[8] = {0x07, 0x01, 0x00, 0x08, 0x00, 0x00, 0x01, 0x00};
-    socket.write(packet, 8);
-    QByteArray reply;
-    while (reply.size() < 8 || reply.size() < qFromBigEndian<quint16>(reply.constData() + 2)) {
-        ASSERT_TRUE(socket.waitForReadyRead(3000)) << "the server stayed silent";
-        reply += socket.readAll();
+TEST(TdsServer, LoginsArriveWithThePasswordIntactAndAWrongOneIsRefused) {
+    // name, the server's password, the one the program sends
+    const char* const rows[][3] = {
+        {"RightPassword", "Secret#1", "Secret#1"}, {"WrongPassword", "Secret#1", "Secret#2"},
+        {"ClosingBrace", "pa}ss", "pa}ss"},        {"Semicolon", "pa;ss", "pa;ss"},
+        {"ChineseAndBrace", "口令}x", "口令}x"},   {"EqualsAndSemicolon", "a=b;c", "a=b;c"},
+    };
+    for (const auto& [name, serverPassword, sent] : rows) {
+        SCOPED_TRACE(name);
+        Simulator sim(QString::fromUtf8(serverPassword));
+        const bool right = QByteArray(serverPassword) == sent;
+        int refused = 0;
+        try {
+            const std::unique_ptr<Database> db = sim.open(QString::fromUtf8(sent));
+            EXPECT_TRUE(db && db->isOpen());
+        } catch (const DbError& e) {
+            refused = e.number;
+        }
+        EXPECT_EQ(refused, right ? 0 : 18456);
+        const QList<Session> sessions = sim.server->sessions();
+        ASSERT_EQ(sessions.size(), 1);
+        EXPECT_EQ(sessions[0].password, QString::fromUtf8(sent));
+        EXPECT_EQ(sessions[0].loggedIn, right);
     }
-    EXPECT_EQ(quint8(reply[0]), 0x04);
-    EXPECT_EQ(quint8(reply[8]), 0xAA) << "not an ERROR token";
-    // The closing DONE carries the error flag.
-    EXPECT_EQ(quint8(reply[reply.size() - 13]), 0xFD);
-    EXPECT_EQ(quint8(reply[reply.size() - 12]) & 0x02, 0x02);
 }
+
+TEST(TdsServer, PacketsNoDriverSendsAreRefusedOrEndTheConnection) {
+    // name, type, length as the header gives it (8 is the header alone), and whether the server
+    // answers with an error or ends the connection
+    const std::tuple<const char*, quint8, quint8, bool> packets[] = {
+        {"UnknownType", 0x07, 8, true},
+        {"BatchBeforeLogin", 0x01, 8, true},
+        {"TransactionRequestBeforeLogin", 0x0E, 8, true},
+        {"LengthShorterThanTheHeader", 0x01, 4, false},
+    };
+    for (const auto& [name, type, length, refused] : packets) {
+        SCOPED_TRACE(name);
+        Simulator sim;
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, sim.server->port());
+        ASSERT_TRUE(socket.waitForConnected(3000));
+        const char header[8] = {char(type), 0x01, 0x00, char(length), 0x00, 0x00, 0x01, 0x00};
+        socket.write(header, 8);
+        QByteArray reply;
+        while (
+            (reply.size() < 8 || reply.size() < qFromBigEndian<quint16>(reply.constData() + 2)) &&
+            socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(3000))
+            reply += socket.readAll();
+        if (!refused) {
+            EXPECT_TRUE(reply.isEmpty());
+            EXPECT_TRUE(socket.state() == QAbstractSocket::UnconnectedState ||
+                        socket.waitForDisconnected(3000));
+            continue;
+        }
+        ASSERT_GE(reply.size(), 21) << "the server stayed silent";
+        EXPECT_EQ(quint8(reply[0]), 0x04);
+        EXPECT_EQ(quint8(reply[8]), 0xAA) << "not an ERROR token";
+        // The closing DONE carries the error flag.
+        EXPECT_EQ(quint8(reply[reply.size() - 13]), 0xFD);
+        EXPECT_EQ(quint8(reply[reply.size() - 12]) & 0x02, 0x02);
+    }
+}
+
+} // namespace
+} // namespace quenlor::sim::test
