@@ -19,58 +19,51 @@ QByteArray gbk(const QString& s) {
     return *encodeGbk(s);
 }
 
-TEST(PortableProfile, NamesIgnoreCaseAndBlanksAroundThem) {
-    const QByteArray ini = "[Other]\nServer=wrong\n"
-                           "  [ login ]  \r\n"
-                           "  SERVER  =  10.0.0.5  \r\n"
-                           "sa=admin\r\n";
-    EXPECT_EQ(read(ini, "Login", "Server"), QStringLiteral("10.0.0.5"));
-    EXPECT_EQ(read(ini, "LOGIN", "Sa"), QStringLiteral("admin"));
-    EXPECT_EQ(read(ini, "login", "Pwd"), QStringLiteral("DEF"));
-    EXPECT_EQ(read(ini, "Other", "server"), QStringLiteral("wrong"));
-}
-
-TEST(PortableProfile, OnePairOfMatchingQuotesIsRemoved) {
-    const QByteArray ini = "[s]\n"
-                           "a=\"quoted value\"\n"
-                           "b='single'\n"
-                           "c=\"\"inner\"\"\n"
-                           "d=\"unbalanced\n"
-                           "e=\"mixed'\n"
-                           "f=\"\n"
-                           "g=\"\"\n"
-                           "h=  \"  spaced  \"  \n";
-    EXPECT_EQ(read(ini, "s", "a"), QStringLiteral("quoted value"));
-    EXPECT_EQ(read(ini, "s", "b"), QStringLiteral("single"));
-    EXPECT_EQ(read(ini, "s", "c"), QStringLiteral("\"inner\""));
-    EXPECT_EQ(read(ini, "s", "d"), QStringLiteral("\"unbalanced"));
-    EXPECT_EQ(read(ini, "s", "e"), QStringLiteral("\"mixed'"));
-    EXPECT_EQ(read(ini, "s", "f"), QStringLiteral("\""));
-    EXPECT_EQ(read(ini, "s", "g"), QString());
-    EXPECT_EQ(read(ini, "s", "h"), QStringLiteral("  spaced  "));
-}
-
-TEST(PortableProfile, SemicolonLinesAreCommentsAndOnlyTheNamedSectionCounts) {
-    const QByteArray ini = "Server=before-any-section\n"
-                           "[Login]\n"
-                           ";Server=commented\n"
-                           "  ; Sa=also commented\n"
-                           "Pwd=x ; not a comment here\n"
-                           "[Next]\n"
-                           "Sa=from next\n";
-    EXPECT_EQ(read(ini, "Login", "Server"), QStringLiteral("DEF"));
-    EXPECT_EQ(read(ini, "Login", "Sa"), QStringLiteral("DEF"));
-    EXPECT_EQ(read(ini, "Login", "Pwd"), QStringLiteral("x ; not a comment here"));
-}
-
-TEST(PortableProfile, MissingKeyGivesTheDefaultAndAnEmptyValueIsEmpty) {
-    const QByteArray ini = "[Login]\nServer=\nSa\n";
-    EXPECT_EQ(read(ini, "Login", "Server"), QString());
-    EXPECT_EQ(read(ini, "Login", "Sa"), QStringLiteral("DEF"))
-        << "a line without \"=\" holds no value";
-    EXPECT_EQ(read(ini, "Login", "Pwd", QStringLiteral("dflt  ")), QStringLiteral("dflt"))
+TEST(PortableProfile, ReadsTheNamedSectionAndKey) {
+    const QByteArray names = "Server=before-any-section\n[Other]\nServer=wrong\n"
+                             "  [ login ]  \r\n  SERVER  =  10.0.0.5  \r\n;Sa=commented\r\n"
+                             "Pwd=x ; not a comment here\r\nEmpty=\r\nBare\r\n[Next]\nSa=next\n";
+    const QByteArray quotes = "[s]\na=\"quoted value\"\nb='single'\nc=\"\"inner\"\"\n"
+                              "d=\"unbalanced\ne=\"mixed'\nf=\"\ng=\"\"\nh=  \"  spaced  \"  \n";
+    const QString server = QStringLiteral("财务服务器");
+    QByteArray utf16("\xFF\xFE");
+    const QString wide = QStringLiteral("[Login]\r\nServer=宽字符\r\n");
+    utf16.append(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2);
+    const struct {
+        const char* why;
+        QByteArray ini;
+        const char* section;
+        const char* key;
+        QString value;
+    } cases[] = {
+        {"names ignore case and blanks around them", names, "LOGIN", "server",
+         QStringLiteral("10.0.0.5")},
+        {"another section of the file", names, "Other", "SERVER", QStringLiteral("wrong")},
+        {"a ';' line is a comment", names, "Login", "Sa", QStringLiteral("DEF")},
+        {"a ';' inside a value is not", names, "Login", "Pwd",
+         QStringLiteral("x ; not a comment here")},
+        {"an empty value is empty", names, "Login", "Empty", QString()},
+        {"a line without '=' holds no value", names, "Login", "Bare", QStringLiteral("DEF")},
+        {"no file", QByteArray(), "Login", "Server", QStringLiteral("DEF")},
+        {"double quotes go", quotes, "s", "a", QStringLiteral("quoted value")},
+        {"single quotes go", quotes, "s", "b", QStringLiteral("single")},
+        {"only one pair", quotes, "s", "c", QStringLiteral("\"inner\"")},
+        {"an unbalanced quote stays", quotes, "s", "d", QStringLiteral("\"unbalanced")},
+        {"mixed quotes stay", quotes, "s", "e", QStringLiteral("\"mixed'")},
+        {"a lone quote stays", quotes, "s", "f", QStringLiteral("\"")},
+        {"an empty pair", quotes, "s", "g", QString()},
+        {"blanks inside quotes stay", quotes, "s", "h", QStringLiteral("  spaced  ")},
+        {"UTF-8", "[登录]\nServer=" + server.toUtf8() + "\n", "登录", "Server", server},
+        {"GBK", gbk(QStringLiteral("[登录]\nServer=") + server + QStringLiteral("\n")), "登录",
+         "Server", server},
+        {"UTF-8 with a BOM", "\xEF\xBB\xBF[Login]\nServer=bom\n", "Login", "Server",
+         QStringLiteral("bom")},
+        {"UTF-16", utf16, "Login", "Server", QStringLiteral("宽字符")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(read(c.ini, c.section, c.key), c.value) << c.why;
+    EXPECT_EQ(read(names, "Login", "Missing", QStringLiteral("dflt  ")), QStringLiteral("dflt"))
         << "the profile API drops trailing blanks of the default";
-    EXPECT_EQ(read(QByteArray(), "Login", "Server"), QStringLiteral("DEF"));
 }
 
 TEST(PortableProfile, ValueIsCutToOneByteLessThanTheBuffer) {

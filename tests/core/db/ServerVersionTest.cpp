@@ -10,107 +10,81 @@ namespace {
 using test::FakeServer;
 using test::table;
 
-QString versionName(const char* version) {
-    QString v = QString::fromLatin1(version);
-    return GetSqlVersionName(v);
-}
-
-TEST(SqlVersionName, ServicePackBoundariesOfSqlServer2000) {
-    EXPECT_EQ(versionName("8.00.193"), QStringLiteral("SQL Server 2000 "));
-    EXPECT_EQ(versionName("8.00.194"), QStringLiteral("SQL Server 2000 "));
-    EXPECT_EQ(versionName("8.00.383"), QStringLiteral("SQL Server 2000 "));
-    EXPECT_EQ(versionName("8.00.384"), QStringLiteral("SQL Server 2000 SP1"));
-    EXPECT_EQ(versionName("8.00.533"), QStringLiteral("SQL Server 2000 SP1"));
-    EXPECT_EQ(versionName("8.00.534"), QStringLiteral("SQL Server 2000 SP2"));
-    EXPECT_EQ(versionName("8.00.759"), QStringLiteral("SQL Server 2000 SP2"));
-    EXPECT_EQ(versionName("8.00.760"), QStringLiteral("SQL Server 2000 SP3"));
-    EXPECT_EQ(versionName("8.00.2038"), QStringLiteral("SQL Server 2000 SP3"));
-    EXPECT_EQ(versionName("8.00.2039"), QStringLiteral("SQL Server 2000 SP4"));
-    EXPECT_EQ(versionName("8.00.2282"), QStringLiteral("SQL Server 2000 SP4"));
-}
-
-TEST(SqlVersionName, ServicePackBoundariesOf2005And2008) {
-    EXPECT_EQ(versionName("9.00.1398"), QStringLiteral("SQL Server 2005 "));
-    EXPECT_EQ(versionName("9.00.1399.06"), QStringLiteral("SQL Server 2005 "));
-    EXPECT_EQ(versionName("9.00.2046"), QStringLiteral("SQL Server 2005 "));
-    EXPECT_EQ(versionName("9.00.2047"), QStringLiteral("SQL Server 2005 SP1"));
-    EXPECT_EQ(versionName("9.00.3041"), QStringLiteral("SQL Server 2005 SP1"));
-    EXPECT_EQ(versionName("9.00.3042"), QStringLiteral("SQL Server 2005 SP2"));
-    EXPECT_EQ(versionName("9.00.4034"), QStringLiteral("SQL Server 2005 SP2"));
-    EXPECT_EQ(versionName("9.00.4035"), QStringLiteral("SQL Server 2005 SP3"));
-    EXPECT_EQ(versionName("10.0.1600.22"), QStringLiteral("SQL Server 2008 "));
-    EXPECT_EQ(versionName("10.0.2530"), QStringLiteral("SQL Server 2008 "));
-    EXPECT_EQ(versionName("10.0.2531.0"), QStringLiteral("SQL Server 2008 SP1"));
-    EXPECT_EQ(versionName("10.00.6000.29"), QStringLiteral("SQL Server 2008 SP1"))
-        << "the service packs of 2008 R2 are not those of 2008";
-    // 2008 R2 shares major 10; its minor version tells it apart.
-    EXPECT_EQ(versionName("10.50.1600.1"), QStringLiteral("SQL Server 2008 R2 "));
-    EXPECT_EQ(versionName("10.50.2499"), QStringLiteral("SQL Server 2008 R2 "));
-    EXPECT_EQ(versionName("10.50.2500.0"), QStringLiteral("SQL Server 2008 R2 SP1"));
-    EXPECT_EQ(versionName("10.50.3999"), QStringLiteral("SQL Server 2008 R2 SP1"));
-    EXPECT_EQ(versionName("10.50.4000.0"), QStringLiteral("SQL Server 2008 R2 SP2"));
-    EXPECT_EQ(versionName("10.50.5999"), QStringLiteral("SQL Server 2008 R2 SP2"));
-    EXPECT_EQ(versionName("10.50.6000.34"), QStringLiteral("SQL Server 2008 R2 SP3"));
-    EXPECT_EQ(versionName("10.50.6560.0"), QStringLiteral("SQL Server 2008 R2 SP3"));
-}
-
-TEST(SqlVersionName, FourthComponentIsAFractionRoundedHalfToEven) {
-    // 2038.5 rounds to the even 2038 (SP3); 2038.51 rounds up into SP4.
-    EXPECT_EQ(versionName("8.00.2038.5"), QStringLiteral("SQL Server 2000 SP3"));
-    EXPECT_EQ(versionName("8.00.2038.51"), QStringLiteral("SQL Server 2000 SP4"));
-    EXPECT_EQ(versionName("8.00.2039.5"), QStringLiteral("SQL Server 2000 SP4"));
-}
-
-TEST(SqlVersionName, UnknownMajorGivesTheVersionTextWithAFinalDot) {
-    QString v = QStringLiteral("11.0.2100.60");
-    EXPECT_EQ(GetSqlVersionName(v), QStringLiteral("11.0.2100.60."));
-    EXPECT_EQ(v, QStringLiteral("11.0.2100.60.")) << "the caller's text gets the dot too";
-
-    QString already = QStringLiteral("8.00.2039.");
-    EXPECT_EQ(GetSqlVersionName(already), QStringLiteral("SQL Server 2000 SP4"));
-    EXPECT_EQ(already, QStringLiteral("8.00.2039.")) << "no second dot";
-
-    QString empty;
-    EXPECT_EQ(GetSqlVersionName(empty), QStringLiteral("."));
-}
-
-TEST(SqlVersionName, RtmBuildsOfLaterServersAreNotTakenForSql2000) {
-    // These raw texts contain "2000"; only the major version may decide the server family.
-    QString v2014 = QStringLiteral("12.0.2000.8");
-    EXPECT_EQ(GetSqlVersionName(v2014), QStringLiteral("12.0.2000.8."));
-    EXPECT_EQ(majorVersionOf(v2014), 12);
-    QString v2019 = QStringLiteral("15.0.2000.5");
-    EXPECT_EQ(GetSqlVersionName(v2019), QStringLiteral("15.0.2000.5."));
-    EXPECT_EQ(majorVersionOf(v2019), 15);
+TEST(SqlVersionName, NamesTheServerAndItsServicePackOnEachSideOfEveryBoundary) {
+    const struct {
+        const char* version;
+        const char* name;
+    } cases[] = {
+        {"8.00.194", "SQL Server 2000 "},
+        {"8.00.383", "SQL Server 2000 "},
+        {"8.00.384", "SQL Server 2000 SP1"},
+        {"8.00.533", "SQL Server 2000 SP1"},
+        {"8.00.534", "SQL Server 2000 SP2"},
+        {"8.00.759", "SQL Server 2000 SP2"},
+        {"8.00.760", "SQL Server 2000 SP3"},
+        {"8.00.2038", "SQL Server 2000 SP3"},
+        {"8.00.2039", "SQL Server 2000 SP4"},
+        {"9.00.1399.06", "SQL Server 2005 "},
+        {"9.00.2046", "SQL Server 2005 "},
+        {"9.00.2047", "SQL Server 2005 SP1"},
+        {"9.00.3041", "SQL Server 2005 SP1"},
+        {"9.00.3042", "SQL Server 2005 SP2"},
+        {"9.00.4034", "SQL Server 2005 SP2"},
+        {"9.00.4035", "SQL Server 2005 SP3"},
+        {"10.0.2530", "SQL Server 2008 "},
+        {"10.0.2531.0", "SQL Server 2008 SP1"},
+        // The service packs of 2008 R2 are not those of 2008; its minor version tells it apart.
+        {"10.00.6000.29", "SQL Server 2008 SP1"},
+        {"10.50.1600.1", "SQL Server 2008 R2 "},
+        {"10.50.2499", "SQL Server 2008 R2 "},
+        {"10.50.2500.0", "SQL Server 2008 R2 SP1"},
+        {"10.50.3999", "SQL Server 2008 R2 SP1"},
+        {"10.50.4000.0", "SQL Server 2008 R2 SP2"},
+        {"10.50.5999", "SQL Server 2008 R2 SP2"},
+        {"10.50.6000.34", "SQL Server 2008 R2 SP3"},
+        // The fourth component is a fraction, rounded half to even.
+        {"8.00.2038.5", "SQL Server 2000 SP3"},
+        {"8.00.2038.51", "SQL Server 2000 SP4"},
+        // A build past 32767 is only a number.
+        {"9.00.40000", "SQL Server 2005 SP3"},
+        // An unknown major gives the text with a final dot, never a second one; the raw text
+        // of these contains "2000", and only the major version may decide the family.
+        {"11.0.2100.60", "11.0.2100.60."},
+        {"15.0.2000.5", "15.0.2000.5."},
+        {"8.00.2039.", "SQL Server 2000 SP4"},
+        {"", "."},
+    };
+    for (const auto& c : cases) {
+        QString v = QString::fromLatin1(c.version);
+        EXPECT_EQ(GetSqlVersionName(v), QString::fromLatin1(c.name)) << c.version;
+    }
+    QString unknown = QStringLiteral("11.0.2100.60");
+    (void)GetSqlVersionName(unknown);
+    EXPECT_EQ(unknown, QStringLiteral("11.0.2100.60.")) << "the caller's text gets the dot too";
+    EXPECT_EQ(majorVersionOf(QStringLiteral("15.0.2000.5")), 15);
     EXPECT_EQ(majorVersionOf(QStringLiteral("8.00.2039")), 8);
     EXPECT_EQ(majorVersionOf(QString()), 0);
 }
 
-TEST(SqlVersionName, BuildsBeyondSixteenBitsStillName) {
-    // A build number past 32767 is only a number; it must not make the version unreadable.
-    EXPECT_EQ(versionName("9.00.40000"), QStringLiteral("SQL Server 2005 SP3"));
-}
-
-TEST(EditionName, KnownEditionsAreTranslatedExactly) {
-    EXPECT_EQ(GetEditionName(QStringLiteral("Desktop Engine")), QStringLiteral("MSDE"));
-    EXPECT_EQ(GetEditionName(QStringLiteral("Developer Edition")), QStringLiteral("开发版"));
-    EXPECT_EQ(GetEditionName(QStringLiteral("Enterprise Edition")), QStringLiteral("企业版"));
-    EXPECT_EQ(GetEditionName(QStringLiteral("Enterprise Evaluation Edition")),
-              QStringLiteral("企业评估版"));
-    EXPECT_EQ(GetEditionName(QStringLiteral("Personal Edition")), QStringLiteral("个人版"));
-    EXPECT_EQ(GetEditionName(QStringLiteral("Standard Edition")), QStringLiteral("标准版"));
-    EXPECT_EQ(GetEditionName(QStringLiteral("  Standard Edition ")), QStringLiteral("标准版"));
-}
-
-TEST(EditionName, OtherEditionsComeBackUnchanged) {
-    EXPECT_EQ(GetEditionName(QStringLiteral("Express Edition")), QStringLiteral("Express Edition"));
-    EXPECT_EQ(GetEditionName(QStringLiteral("Enterprise Edition (64-bit)")),
-              QStringLiteral("Enterprise Edition (64-bit)"));
-    EXPECT_EQ(GetEditionName(QStringLiteral("standard edition")),
-              QStringLiteral("standard edition"))
-        << "the comparison is case-sensitive";
-    EXPECT_EQ(GetEditionName(QStringLiteral(" Express ")), QStringLiteral(" Express "))
-        << "untrimmed when unknown";
+TEST(EditionName, KnownEditionsAreTranslatedExactlyOthersComeBackUnchanged) {
+    const struct {
+        const char* edition;
+        const char* shown;
+    } cases[] = {
+        {"Desktop Engine", "MSDE"},
+        {"Developer Edition", "开发版"},
+        {"Enterprise Edition", "企业版"},
+        {"Enterprise Evaluation Edition", "企业评估版"},
+        {"Personal Edition", "个人版"},
+        {"  Standard Edition ", "标准版"},
+        {"Express Edition", "Express Edition"},
+        {"Enterprise Edition (64-bit)", "Enterprise Edition (64-bit)"},
+        {"standard edition", "standard edition"}, // case-sensitive
+        {" Express ", " Express "},               // untrimmed when unknown
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetEditionName(QString::fromUtf8(c.edition)), QString::fromUtf8(c.shown))
+            << c.edition;
 }
 
 const QString kVersionQuery = QStringLiteral(
@@ -130,27 +104,24 @@ protected:
 };
 
 TEST_F(ServerVersionText, JoinsVersionNameAndEdition) {
-    int major = -1;
-
-    serverReports("8.00.2039", "Enterprise Edition");
-    const Read<QString> read = GetServerVersionText(&conn, &major);
-    EXPECT_EQ(read.value, QStringLiteral("SQL Server 2000 SP4 企业版"));
-    EXPECT_TRUE(read.outcome.ok());
-    EXPECT_EQ(major, 8);
-    EXPECT_EQ(server.log, QStringList{QStringLiteral("master: ") + kVersionQuery});
-
-    serverReports("9.00.1399.06", "Standard Edition");
-    EXPECT_EQ(GetServerVersionText(&conn, &major).value, QStringLiteral("SQL Server 2005  标准版"));
-    EXPECT_EQ(major, 9);
-
-    serverReports("11.0.2100.60", "Express Edition");
-    EXPECT_EQ(GetServerVersionText(&conn, &major).value,
-              QStringLiteral("11.0.2100.60. Express Edition"));
-    EXPECT_EQ(major, 11);
-
-    serverReports("12.0.2000.8", "Standard Edition");
-    EXPECT_EQ(GetServerVersionText(&conn, &major).value, QStringLiteral("12.0.2000.8. 标准版"));
-    EXPECT_EQ(major, 12) << "the text contains 2000, the server does not belong to that family";
+    const struct {
+        const char* version;
+        const char* edition;
+        const char* text;
+        int major;
+    } cases[] = {
+        {"8.00.2039", "Enterprise Edition", "SQL Server 2000 SP4 企业版", 8},
+        {"9.00.1399.06", "Standard Edition", "SQL Server 2005  标准版", 9},
+        {"12.0.2000.8", "Express Edition", "12.0.2000.8. Express Edition", 12},
+    };
+    for (const auto& c : cases) {
+        serverReports(c.version, c.edition);
+        int major = -1;
+        const Read<QString> read = GetServerVersionText(&conn, &major);
+        EXPECT_EQ(read.value, QString::fromUtf8(c.text));
+        EXPECT_TRUE(read.outcome.ok());
+        EXPECT_EQ(major, c.major);
+    }
 }
 
 TEST_F(ServerVersionText, FailureLeavesTextEmptyAndReportsIt) {

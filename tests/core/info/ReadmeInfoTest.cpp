@@ -28,18 +28,6 @@ protected:
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
-    bool download(Http& inet, const QString& address) {
-        const Read<bool> kept = DownloadFile(inet, address, local(), kMarker);
-        last = kept.outcome;
-        return kept.value;
-    }
-    // What a failed download must leave: the file as it was, no backup of this attempt.
-    void expectUntouched(const QByteArray& before) {
-        EXPECT_EQ(bytesOf(local()), before);
-        EXPECT_FALSE(QFile::exists(backup()));
-    }
-
-    Outcome last;
 };
 
 const QByteArray kOldReadme =
@@ -49,119 +37,103 @@ const QByteArray kNewReadme = "[说明]\r\n作者=新作者\r\n";
 
 // --- DownloadFile against a server on this computer ---
 
-TEST_F(ReadmeInfoTest, ValidDownloadWithoutPreviousFileBecomesTheFile) {
+enum class Road { Served, Silent, Trickle, ClosedPort, Unwritable };
+
+struct DownloadRow {
+    const char* name;
+    Road road;
+    int status;
+    QByteArray body;
+    bool previous; // a Readme.txt is there before
+    bool kept;
+    bool failure; // a failure is reported
+};
+
+const DownloadRow kDownloads[] = {
+    {"ValidDownloadWithoutPreviousFileBecomesTheFile", Road::Served, 200, kNewReadme, false, true,
+     false},
+    {"ShorterValidDownloadReplacesTheWholeFileAndBacksUpThePrevious", Road::Served, 200, kNewReadme,
+     true, true, false},
+    {"PageWithoutTheMarkerRestoresThePreviousFile", Road::Served, 200,
+     "<html><body>Welcome to our portal</body></html>", true, false, false},
+    {"PageWithoutTheMarkerStaysWhenThereWasNoPreviousFile", Road::Served, 200,
+     "[Notes]\r\nAuthor=x\r\n", false, false, false},
+    // The error page carries the marker: only the status tells it from a Readme.txt.
+    {"ErrorStatus", Road::Served, 404, "[说明]\r\n作者=错误页\r\n", true, false, true},
+    {"ServerErrorStatus", Road::Served, 500, "[说明]\r\n作者=错误页\r\n", true, false, true},
+    {"ClosedPortFailsAtOnce", Road::ClosedPort, 0, {}, true, false, true},
+    // The main window waits for the download: three seconds at most, whatever the server does.
+    {"SilentServerHoldsTheCallerThreeSecondsAtMost", Road::Silent, 0, {}, true, false, true},
+    {"TricklingServerHoldsTheCallerThreeSecondsAtMost", Road::Trickle, 0, {}, true, false, true},
+    {"FileThatCannotBeWritten", Road::Unwritable, 200, kNewReadme, false, false, true},
+};
+
+class ReadmeDownload : public ReadmeInfoTest, public ::testing::WithParamInterface<DownloadRow> {};
+
+TEST_P(ReadmeDownload, KeepsOnlyAValidFileAndReportsFailures) {
+    const DownloadRow& row = GetParam();
+    if (row.previous)
+        writeProgramFile(kReadme, kOldReadme);
+    if (row.previous && row.kept)
+        writeProgramFile(kReadme + QStringLiteral(".tmp"), "an earlier backup, to be replaced");
     LocalHttpServer server;
     ASSERT_NE(server.port(), 0);
-    server.answer(200, kNewReadme);
-    QtHttp inet;
-    EXPECT_TRUE(download(inet, server.url(QStringLiteral("/download/Readme.txt"))));
-    EXPECT_EQ(bytesOf(local()), kNewReadme);
-    EXPECT_FALSE(QFile::exists(backup())) << "nothing to keep";
-    EXPECT_EQ(server.requests(), QStringList{QStringLiteral("GET /download/Readme.txt HTTP/1.1")});
-}
-
-TEST_F(ReadmeInfoTest, ShorterValidDownloadReplacesTheWholeFileAndKeepsThePreviousAsTmp) {
-    writeProgramFile(kReadme, kOldReadme);
-    writeProgramFile(kReadme + QStringLiteral(".tmp"), "an older backup");
-    ASSERT_GT(kOldReadme.size(), kNewReadme.size());
-    LocalHttpServer server;
-    server.answer(200, kNewReadme);
-    QtHttp inet;
-    EXPECT_TRUE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
-    EXPECT_EQ(bytesOf(local()), kNewReadme) << "no byte of the old file is left at the end";
-    EXPECT_EQ(bytesOf(backup()), kOldReadme) << "the earlier backup is replaced";
-    EXPECT_TRUE(last.ok());
-
-    // A second valid download backs up the first one.
-    server.answer(200, gbk(QStringLiteral("[说明]\r\n作者=第三版\r\n")));
-    EXPECT_TRUE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
-    EXPECT_EQ(bytesOf(backup()), kNewReadme);
-}
-
-TEST_F(ReadmeInfoTest, DocumentWithoutTheMarkerIsDiscardedAndThePreviousFileRestored) {
-    writeProgramFile(kReadme, kOldReadme);
-    LocalHttpServer server;
-    server.answer(200, "<html><body>Welcome to our portal</body></html>");
-    QtHttp inet;
-    EXPECT_FALSE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
-    expectUntouched(kOldReadme);
-    EXPECT_TRUE(last.ok()) << "a page that is not the file is no failure";
-}
-
-TEST_F(ReadmeInfoTest, DocumentWithoutTheMarkerStaysWhenThereWasNoPreviousFile) {
-    LocalHttpServer server;
-    server.answer(200, "[Notes]\r\nAuthor=x\r\n");
-    QtHttp inet;
-    EXPECT_FALSE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
-    EXPECT_EQ(bytesOf(local()), QByteArray("[Notes]\r\nAuthor=x\r\n"));
-    EXPECT_FALSE(QFile::exists(backup()));
-}
-
-TEST_F(ReadmeInfoTest, ErrorStatusLeavesTheFileAndReportsTheFailure) {
-    writeProgramFile(kReadme, kOldReadme);
-    LocalHttpServer server;
-    QtHttp inet;
-    // The error pages carry the marker: only the status tells them from a Readme.txt.
-    for (const int status : {404, 500}) {
-        SCOPED_TRACE(status);
-        server.answer(status, "[说明]\r\n作者=错误页\r\n");
-        EXPECT_FALSE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
-        expectUntouched(kOldReadme);
-        EXPECT_FALSE(last.text().isEmpty());
-    }
-    EXPECT_EQ(server.requests().size(), 2);
-}
-
-TEST_F(ReadmeInfoTest, ClosedPortFailsAtOnceAndLeavesTheFile) {
-    writeProgramFile(kReadme, kOldReadme);
-    const quint16 port = LocalHttpServer::closedPort();
-    ASSERT_NE(port, 0);
+    server.answer(row.status, row.body);
+    if (row.road == Road::Silent)
+        server.setMode(LocalHttpServer::Mode::Silent);
+    if (row.road == Road::Trickle)
+        server.setMode(LocalHttpServer::Mode::Trickle);
+    const QString address =
+        row.road == Road::ClosedPort
+            ? QStringLiteral("http://127.0.0.1:%1/Readme.txt").arg(LocalHttpServer::closedPort())
+            : server.url(QStringLiteral("/download/Readme.txt"));
+    const QString target = row.road == Road::Unwritable
+                               ? programDir.filePath(QStringLiteral("no-such-folder/Readme.txt"))
+                               : local();
     QtHttp inet;
     QElapsedTimer clock;
     clock.start();
-    EXPECT_FALSE(download(inet, QStringLiteral("http://127.0.0.1:%1/Readme.txt").arg(port)));
-    EXPECT_LT(clock.elapsed(), 2000);
-    expectUntouched(kOldReadme);
-    EXPECT_FALSE(last.text().isEmpty());
-}
 
-// The main window waits for the download; three seconds is the most it may wait, whatever the
-// server does.
-TEST_F(ReadmeInfoTest, ServerThatNeverFinishesHoldsTheCallerForThreeSecondsAtMost) {
-    writeProgramFile(kReadme, kOldReadme);
-    LocalHttpServer server;
-    QtHttp inet;
-    for (const auto mode : {LocalHttpServer::Mode::Silent, LocalHttpServer::Mode::Trickle}) {
-        SCOPED_TRACE(static_cast<int>(mode));
-        server.setMode(mode);
-        QElapsedTimer clock;
-        clock.start();
-        EXPECT_FALSE(download(inet, server.url(QStringLiteral("/Readme.txt"))));
-        const qint64 waited = clock.elapsed();
+    const Read<bool> kept = DownloadFile(inet, address, target, kMarker);
+
+    const qint64 waited = clock.elapsed();
+    EXPECT_EQ(kept.value, row.kept);
+    EXPECT_EQ(!kept.outcome.text().isEmpty(), row.failure) << kept.outcome.text().toStdString();
+    if (row.road == Road::Served) {
+        EXPECT_EQ(server.requests(),
+                  QStringList{QStringLiteral("GET /download/Readme.txt HTTP/1.1")});
+    }
+    if (row.road == Road::Silent || row.road == Road::Trickle) {
         EXPECT_GE(waited, 2500) << "it did wait for the server";
         EXPECT_LE(waited, 3500);
-        expectUntouched(kOldReadme);
-        EXPECT_FALSE(last.text().isEmpty());
+    } else {
+        EXPECT_LT(waited, 2000);
     }
-    EXPECT_EQ(server.requests().size(), 2);
+    if (row.road == Road::Unwritable) {
+        EXPECT_FALSE(QFile::exists(target));
+    } else if (row.kept) {
+        EXPECT_EQ(bytesOf(local()), row.body) << "no byte of an old file is left at the end";
+        EXPECT_EQ(bytesOf(backup()), row.previous ? kOldReadme : QByteArray("<missing>"));
+    } else if (row.previous) {
+        EXPECT_EQ(bytesOf(local()), kOldReadme);
+        EXPECT_FALSE(QFile::exists(backup())) << "no backup of a failed attempt";
+    } else {
+        EXPECT_EQ(bytesOf(local()), row.body) << "nothing to restore";
+        EXPECT_FALSE(QFile::exists(backup()));
+    }
 }
 
-TEST_F(ReadmeInfoTest, FileThatCannotBeWrittenIsAFailure) {
-    http->next = {true, kNewReadme, QString()};
-    const QString nowhere = programDir.filePath(QStringLiteral("no-such-folder/Readme.txt"));
-    const Read<bool> kept =
-        DownloadFile(*http, QStringLiteral("https://x.invalid/Readme.txt"), nowhere, kMarker);
-    EXPECT_FALSE(kept.value);
-    EXPECT_FALSE(kept.outcome.text().isEmpty());
-    EXPECT_FALSE(QFile::exists(nowhere));
-}
+INSTANTIATE_TEST_SUITE_P(Readme, ReadmeDownload, ::testing::ValuesIn(kDownloads),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReadmeInfoTest, TransferWithoutAnErrorTextStillReportsOne) {
     writeProgramFile(kReadme, kOldReadme);
     http->next = {false, {}, QString()};
-    EXPECT_FALSE(download(*http, QStringLiteral("https://x.invalid/Readme.txt")));
-    EXPECT_TRUE(last.text().contains(QStringLiteral("https://x.invalid/Readme.txt")));
-    expectUntouched(kOldReadme);
+    const Read<bool> kept =
+        DownloadFile(*http, QStringLiteral("https://x.invalid/Readme.txt"), local(), kMarker);
+    EXPECT_FALSE(kept.value);
+    EXPECT_TRUE(kept.outcome.text().contains(QStringLiteral("https://x.invalid/Readme.txt")));
+    EXPECT_EQ(bytesOf(local()), kOldReadme);
 }
 
 // --- FileHasText ---
@@ -251,30 +223,25 @@ TEST_F(ReadmeInfoTest, EmptyWebAddressStillGivesHttpAndThatIsWhatOpens) {
 
 // --- OpenWebPage ---
 
-TEST_F(ReadmeInfoTest, OpenWebPageOpensOnlyWebAddresses) {
-    for (const char* address :
-         {"http://quenlor.invalid/", "https://quenlor.invalid/a?b=1", "HTTPS://QUENLOR.INVALID/"}) {
-        EXPECT_TRUE(OpenWebPage(QString::fromLatin1(address))) << address;
-    }
-    EXPECT_EQ(system->openedUrls,
-              (QStringList{"http://quenlor.invalid/", "https://quenlor.invalid/a?b=1",
-                           "HTTPS://QUENLOR.INVALID/"}));
+TEST_F(ReadmeInfoTest, OpenWebPageOpensOnlyWebAddressesAndTheAppMarketForNone) {
+    const QStringList web = {QStringLiteral("http://quenlor.invalid/"),
+                             QStringLiteral("https://quenlor.invalid/a?b=1"),
+                             QStringLiteral("HTTPS://QUENLOR.INVALID/")};
+    for (const QString& address : web)
+        EXPECT_TRUE(OpenWebPage(address)) << address.toStdString();
+    EXPECT_TRUE(OpenWebPage(QString()));
+    EXPECT_EQ(system->openedUrls, web + QStringList{appMarketAddress()});
 
     system->openedUrls.clear();
     for (const char* address :
          {"file:///etc/passwd", "FILE:///C:/Windows/System32/cmd.exe", "javascript:alert(1)",
-          "JavaScript:alert(1)", "data:text/html,<script>alert(1)</script>", "ftp://host/x",
-          "mailto:a@b.invalid", "C:\\Windows\\System32\\cmd.exe", "\\\\server\\share\\x.exe",
-          "/usr/bin/xterm", "www.quenlor.invalid", " http://quenlor.invalid/", "http:/x",
-          "httpx://quenlor.invalid/", "vbscript:msgbox(1)"}) {
+          "data:text/html,<script>alert(1)</script>", "ftp://host/x", "mailto:a@b.invalid",
+          "C:\\Windows\\System32\\cmd.exe", "\\\\server\\share\\x.exe", "/usr/bin/xterm",
+          "www.quenlor.invalid", " http://quenlor.invalid/", "http:/x",
+          "httpx://quenlor.invalid/"}) {
         EXPECT_FALSE(OpenWebPage(QString::fromLatin1(address))) << address;
     }
     EXPECT_TRUE(system->openedUrls.isEmpty()) << system->openedUrls.join(u' ').toStdString();
-}
-
-TEST_F(ReadmeInfoTest, EmptyAddressOpensTheAppMarket) {
-    EXPECT_TRUE(OpenWebPage(QString()));
-    EXPECT_EQ(system->openedUrls, QStringList{appMarketAddress()});
 }
 
 TEST_F(ReadmeInfoTest, BuiltInAddressesAreWebAddressesAndTheSiteHasNoScheme) {

@@ -54,100 +54,84 @@ protected:
     test::FakeErpComponents erp{*automation};
 };
 
-TEST_F(StartupTest, ServerWithBothSystemDatabasesIsTPlus) {
-    serverVersion("10.50.1600.1", "Standard Edition");
-    hasDatabase("sys.databases", "ufsystem");
-    hasDatabase("sys.databases", "uftsystem");
+// --- What a manual login finds on the server ---
+
+struct ServerRow {
+    const char* name;
+    const char* version;
+    const char* edition;
+    const char* catalogueTable; // where the system databases are looked up
+    const char* databases;      // the system databases there, blank-separated
+    bool newerTaskTable;
+    const char* versionText; // null: not looked at here
+    ProductFamily product;
+    UfCatalogue catalogue;
+    const char* systemDb;
+};
+
+// clang-format off
+const ServerRow kServers[] = {
+    {"BothSystemDatabasesIsTPlusAndNeverAsksForTheTaskTable", "10.50.1600.1", "Standard Edition",
+     "sys.databases", "ufsystem uftsystem", true, "SQL Server 2008 R2  标准版",
+     ProductFamily::Tplus, UfCatalogue::Classic, "UFTSystem"},
+    {"NoSystemDatabaseRunsOnMaster", "9.00.4035", "Express Edition", "sys.databases", "", true,
+     nullptr, ProductFamily::None, UfCatalogue::Classic, "master"},
+    {"UfSystemWithTheNewerTaskTableIsTheNewerCatalogue", "10.0.2531.0", "Enterprise Edition",
+     "sys.databases", "ufsystem", true, "SQL Server 2008 SP1 企业版",
+     ProductFamily::UfSystem, UfCatalogue::NewerU8, "UFSystem"},
+    {"UfSystemWithTheOlderTaskTableIsClassic", "10.0.2531.0", "Enterprise Edition",
+     "sys.databases", "ufsystem", false, nullptr,
+     ProductFamily::UfSystem, UfCatalogue::Classic, "UFSystem"},
+    {"Sql2000IsRecognisedByItsMajorVersion", "8.00.2039", "Enterprise Edition",
+     "sysdatabases", "ufsystem", false, "SQL Server 2000 SP4 企业版",
+     ProductFamily::UfSystem, UfCatalogue::Classic, "UFSystem"},
+    {"Sql2005UsesTheCatalogueViews", "9.00.1399.06", "Standard Edition",
+     "sys.databases", "ufsystem", false, nullptr,
+     ProductFamily::UfSystem, UfCatalogue::Classic, "UFSystem"},
+    {"LaterServerWith2000InItsBuildUsesTheCatalogueViews", "15.0.2000.5", "Standard Edition",
+     "sys.databases", "ufsystem", false, nullptr,
+     ProductFamily::UfSystem, UfCatalogue::Classic, "UFSystem"},
+};
+// clang-format on
+
+class StartupServers : public StartupTest, public ::testing::WithParamInterface<ServerRow> {};
+
+TEST_P(StartupServers, ManualLoginFindsTheProductAndOpensItsConnections) {
+    const ServerRow& row = GetParam();
+    serverVersion(row.version, row.edition);
+    for (const QString& db : QString::fromLatin1(row.databases).split(u' ', Qt::SkipEmptyParts))
+        hasDatabase(row.catalogueTable, db.toLatin1().constData());
+    if (row.newerTaskTable)
+        server.answer(kSubTypeQuery,
+                      table({QStringLiteral("name")}, {{QStringLiteral("iBeginYear")}}));
 
     Main();
 
     EXPECT_EQ(st().SqlServer, QStringLiteral("erp-db ")) << "the dialog's text, untrimmed";
-    EXPECT_EQ(st().SqlUser, QStringLiteral("sa"));
-    EXPECT_EQ(st().SqlPassword, QStringLiteral("pw;1"));
     EXPECT_TRUE(st().AdminLogin);
-    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008 R2  标准版"));
-    EXPECT_EQ(st().ServerMajorVersion, 10);
-    EXPECT_EQ(st().ProductType, ProductFamily::Tplus);
-    EXPECT_EQ(st().ProductSubType, UfCatalogue::Classic) << "T+ never asks for the task table";
-    EXPECT_EQ(st().SystemDbName, QStringLiteral("UFTSystem"));
+    if (row.versionText) {
+        EXPECT_EQ(st().ServerVersionText, QString::fromUtf8(row.versionText));
+    }
+    EXPECT_EQ(st().ProductType, row.product);
+    EXPECT_EQ(st().ProductSubType, row.catalogue);
+    EXPECT_EQ(st().SystemDbName, QLatin1String(row.systemDb));
     EXPECT_EQ(openedDatabases(), (QStringList{QStringLiteral("Tempdb"), QStringLiteral("master"),
-                                              QStringLiteral("UFTSystem")}));
-    EXPECT_NE(st().TempdbConn, nullptr);
-    EXPECT_NE(st().MasterConn, nullptr);
-    EXPECT_NE(st().SystemConn, nullptr);
-    EXPECT_EQ(server.log,
-              (QStringList{QStringLiteral("master: ") + kVersionQuery,
-                           QStringLiteral("master: ") + lookup("sys.databases", "ufsystem"),
-                           QStringLiteral("master: ") + lookup("sys.databases", "uftsystem")}));
-    EXPECT_EQ(windows->mainWindowShown, 1);
-    EXPECT_EQ(system->endCalls, 0);
-    EXPECT_TRUE(system->messageBoxes.isEmpty());
+                                              QLatin1String(row.systemDb)}));
     for (const ConnectionParams& p : server.opens) {
         EXPECT_EQ(p.server, QStringLiteral("erp-db "));
         EXPECT_EQ(p.user, QStringLiteral("sa"));
         EXPECT_EQ(p.password, QStringLiteral("pw;1"));
     }
-}
-
-TEST_F(StartupTest, ServerWithoutSystemDatabasesRunsOnMaster) {
-    serverVersion("9.00.4035", "Express Edition");
-
-    Main();
-
-    EXPECT_EQ(st().ProductType, ProductFamily::None);
-    EXPECT_EQ(st().ProductSubType, UfCatalogue::Classic);
-    EXPECT_EQ(st().SystemDbName, QStringLiteral("master"));
-    EXPECT_EQ(openedDatabases().last(), QStringLiteral("master"));
+    EXPECT_NE(st().TempdbConn, nullptr);
+    EXPECT_NE(st().MasterConn, nullptr);
     EXPECT_NE(st().SystemConn, nullptr);
-    EXPECT_FALSE(server.log.contains(QStringLiteral("master: ") + kSubTypeQuery));
     EXPECT_EQ(windows->mainWindowShown, 1);
+    EXPECT_EQ(system->endCalls, 0);
+    EXPECT_TRUE(system->messageBoxes.isEmpty());
 }
 
-TEST_F(StartupTest, UfSystemWithNewerTaskTableIsTheU8NCatalogue) {
-    serverVersion("10.0.2531.0", "Enterprise Edition");
-    hasDatabase("sys.databases", "ufsystem");
-    server.answer(kSubTypeQuery, table({QStringLiteral("name")}, {{QStringLiteral("iBeginYear")}}));
-
-    Main();
-
-    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2008 SP1 企业版"));
-    EXPECT_EQ(st().ProductType, ProductFamily::UfSystem);
-    EXPECT_EQ(st().ProductSubType, UfCatalogue::NewerU8);
-    EXPECT_EQ(st().SystemDbName, QStringLiteral("UFSystem"));
-    EXPECT_EQ(server.log.last(), QStringLiteral("master: ") + kSubTypeQuery);
-    EXPECT_EQ(openedDatabases().last(), QStringLiteral("UFSystem"));
-}
-
-TEST_F(StartupTest, Sql2000IsRecognisedByItsMajorVersionOnly) {
-    serverVersion("8.00.2039", "Enterprise Edition");
-    hasDatabase("sysdatabases", "ufsystem");
-    Main();
-    EXPECT_EQ(st().ServerVersionText, QStringLiteral("SQL Server 2000 SP4 企业版"));
-    EXPECT_EQ(st().ProductType, ProductFamily::UfSystem);
-    EXPECT_TRUE(
-        server.log.contains(QStringLiteral("master: ") + lookup("sysdatabases", "ufsystem")));
-}
-
-TEST_F(StartupTest, LaterServersWhoseVersionTextContains2000UseTheCatalogueViews) {
-    for (const char* version : {"12.0.2000.8", "15.0.2000.5"}) {
-        server.log.clear();
-        serverVersion(version, "Standard Edition");
-        hasDatabase("sys.databases", "ufsystem");
-        st().ServerMajorVersion = 0;
-        int major = 0;
-        st().MasterConn = std::make_unique<test::FakeDatabase>(server, QStringLiteral("master"));
-        st().ServerVersionText = GetServerVersionText(st().MasterConn.get(), &major).value;
-        st().ServerMajorVersion = major;
-        ASSERT_TRUE(st().ServerVersionText.contains(QLatin1String("2000"))) << version;
-        EXPECT_EQ(DetectProductType(), ProductFamily::UfSystem) << version;
-        EXPECT_TRUE(
-            server.log.contains(QStringLiteral("master: ") + lookup("sys.databases", "ufsystem")))
-            << version;
-        EXPECT_FALSE(
-            server.log.contains(QStringLiteral("master: ") + lookup("sysdatabases", "ufsystem")))
-            << version;
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Startup, StartupServers, ::testing::ValuesIn(kServers),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupTest, ProductReportedByTheErpSkipsTheDatabaseSearch) {
     // The newer U8 declines the ERP login but still names the product.
@@ -193,10 +177,9 @@ TEST_F(StartupTest, ErpLoginReplacesTheManualDialog) {
         EXPECT_EQ(p.password, QStringLiteral("p;w}"));
     }
     EXPECT_EQ(server.log, (QStringList{QStringLiteral("master: ") + kVersionQuery,
-                                       QStringLiteral("master: ") + kSubTypeQuery}));
+                                       QStringLiteral("master: ") + kSubTypeQuery}))
+        << "no search for the system databases";
     EXPECT_EQ(windows->mainWindowShown, 1);
-    EXPECT_EQ(system->endCalls, 0);
-    EXPECT_TRUE(system->messageBoxes.isEmpty());
 }
 
 TEST_F(StartupTest, WithoutAutomationTheManualLoginFollows) {
@@ -255,17 +238,6 @@ TEST_F(StartupTest, SecondCopyIsRefusedBeforeAnyLogin) {
     EXPECT_EQ(windows->mainWindowShown, 0);
 }
 
-TEST_F(StartupTest, CancelledLoginEndsQuietlyWhenNothingFailed) {
-    erp.installFramework(); // the ERP declines without any failure
-    windows->loginScript = [](SqlLoginDialog&) {};
-    Main();
-    EXPECT_EQ(windows->loginDialogsCreated, 1);
-    EXPECT_TRUE(system->messageBoxes.isEmpty());
-    EXPECT_EQ(system->endCalls, 1);
-    EXPECT_EQ(windows->mainWindowShown, 0);
-    EXPECT_TRUE(server.opens.empty());
-}
-
 TEST_F(StartupTest, CancelledLoginShowsOnlyAFailureOfAnInstalledErp) {
     const QString noObject = QStringLiteral("对象变量或 With 块变量未设置");
     struct Case {
@@ -275,20 +247,17 @@ TEST_F(StartupTest, CancelledLoginShowsOnlyAFailureOfAnInstalledErp) {
         AutomationError failure;
         QStringList shown;
     };
+    const QStringList failureShown = {QStringLiteral("Quenlor|") + noObject};
+    // clang-format off
     const Case cases[] = {
         {"no automation on this computer", false, nullptr, {}, {}},
         {"no ERP component registered", true, nullptr, {}, {}},
-        {"a registered T6 component that gives no object",
-         true,
-         "U8Login.clsLogin",
-         {91, noObject},
-         {QStringLiteral("Quenlor|") + noObject}},
-        {"a registered T3 component that fails otherwise",
-         true,
-         "UFLoginSQL.Login",
-         {-2147467259, QStringLiteral("自动化错误")},
-         {QStringLiteral("Quenlor|") + noObject}},
+        {"a registered T6 component that gives no object", true, "U8Login.clsLogin",
+         {91, noObject}, failureShown},
+        {"a registered T3 component that fails otherwise", true, "UFLoginSQL.Login",
+         {-2147467259, QStringLiteral("自动化错误")}, failureShown},
     };
+    // clang-format on
     windows->loginScript = [](SqlLoginDialog&) {};
     for (const Case& c : cases) {
         auto components = std::make_unique<test::FakeAutomation>();
