@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstddef>
+
 namespace quenlor {
 
 // Every value spliced into a statement passes through one of these.
@@ -13,5 +15,13 @@ namespace quenlor {
 // The text for use inside a LIKE pattern between apostrophes: "[", "%" and "_" stand for
 // themselves, apostrophes doubled.
 [[nodiscard]] QString likePattern(const QString& value);
+
+// A statement kept as the pieces it has always been sent in, joined without separators.
+template <std::size_t N> [[nodiscard]] QString joinPieces(const char16_t* const (&pieces)[N]) {
+    QString s;
+    for (const char16_t* p : pieces)
+        s += QString::fromUtf16(p);
+    return s;
+}
 
 } // namespace quenlor

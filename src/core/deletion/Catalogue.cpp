@@ -52,13 +52,6 @@ const char16_t* const kYearReferencePieces[] = {
 };
 // clang-format on
 
-template <std::size_t N> QString join(const char16_t* const (&pieces)[N]) {
-    QString s;
-    for (const char16_t* p : pieces)
-        s += QString::fromUtf16(p);
-    return s;
-}
-
 QString S(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
@@ -209,7 +202,7 @@ Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteData
                              conn))
                 conn->execute(S("delete UFSystem..ua_holdauth where cacc_id='") + code + S("'"));
 
-            const QueryResult refs = conn->query(join(kAccountReferencePieces));
+            const QueryResult refs = conn->query(joinPieces(kAccountReferencePieces));
             for (const QList<QVariant>& row : refs.rows) {
                 conn->execute(S("delete UFSystem..") +
                               quoteIdentifier(columnOf(refs, row, "ctable")) + S(" where ") +
@@ -281,7 +274,7 @@ Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database*
     return inOneTransaction(conn, [&] {
         if (!accountRegistered(code, conn))
             return;
-        const QueryResult refs = conn->query(join(kYearReferencePieces));
+        const QueryResult refs = conn->query(joinPieces(kYearReferencePieces));
         for (const QList<QVariant>& row : refs.rows) {
             conn->execute(S("delete UFSystem..") + quoteIdentifier(columnOf(refs, row, "ctable")) +
                           S(" where ") + quoteIdentifier(columnOf(refs, row, "cacc")) + S("='") +

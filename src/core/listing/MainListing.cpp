@@ -96,13 +96,6 @@ const char16_t* const kYearU8NPiecesTail[] = {
 };
 // clang-format on
 
-template <std::size_t N> QString join(const char16_t* const (&pieces)[N]) {
-    QString s;
-    for (const char16_t* p : pieces)
-        s += QString::fromUtf16(p);
-    return s;
-}
-
 struct Layout {
     QStringList header;
     QList<int> widths; // twips
@@ -231,15 +224,15 @@ QStringList MainListing::accountEntries(ProductFamily product) {
 // --- Listings ---
 
 QString MainListing::queryLoadDB_SQL() {
-    return join(kSqlPieces);
+    return joinPieces(kSqlPieces);
 }
 
 QString MainListing::queryLoadDB_TN() {
-    return join(kTnPieces);
+    return joinPieces(kTnPieces);
 }
 
 QString MainListing::queryLoadDB_UF() {
-    return join(kUfPieces);
+    return joinPieces(kUfPieces);
 }
 
 QString MainListing::queryLoadDB_UF_Year(const QString& cAcc, UfCatalogue productSubType) {
@@ -247,8 +240,8 @@ QString MainListing::queryLoadDB_UF_Year(const QString& cAcc, UfCatalogue produc
     // in it must neither break the statement nor widen the match.
     const QString code = likePattern(cAcc);
     if (productSubType == UfCatalogue::NewerU8)
-        return join(kYearU8NPiecesHead) + code + join(kYearU8NPiecesTail);
-    return join(kYearPiecesHead) + code + join(kYearPiecesTail);
+        return joinPieces(kYearU8NPiecesHead) + code + joinPieces(kYearU8NPiecesTail);
+    return joinPieces(kYearPiecesHead) + code + joinPieces(kYearPiecesTail);
 }
 
 void MainListing::LoadDB() {
