@@ -6,30 +6,14 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 
 #include <csignal>
+#include <functional>
+
+using namespace Qt::StringLiterals;
 
 namespace quenlor {
 namespace {
-
-// The 64-bit build of the automation host, run under Wine; set by the build when the Windows
-// layer was built first (the test command does that).
-#ifdef QUENLOR_COM32_TEST_HOST
-constexpr const char* kHost = QUENLOR_COM32_TEST_HOST;
-#else
-constexpr const char* kHost = nullptr;
-#endif
-
-HostAutomation::Options wineHost() {
-    HostAutomation::Options o;
-    o.program = QStringLiteral("wine");
-    o.arguments = {QString::fromUtf8(kHost)};
-    o.startTimeoutMs = 60000;
-    o.propertyTimeoutMs = 60000;
-    o.methodTimeoutMs = 60000;
-    return o;
-}
 
 int errorNumber(const std::function<void()>& f) {
     try {
@@ -40,103 +24,64 @@ int errorNumber(const std::function<void()>& f) {
     return 0;
 }
 
-class HostUnderWine : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!kHost || !QFileInfo::exists(QString::fromUtf8(kHost)))
-            GTEST_SKIP()
-                << "the Windows layer was not built before this suite (./test.sh builds it)";
-        qputenv("WINEDEBUG", "-all");
-        qputenv("WINEDLLOVERRIDES", "mscoree,mshtml=;winedbg.exe=d");
-    }
-};
-
-TEST_F(HostUnderWine, DictionaryLateBound) {
-    HostAutomation automation(wineHost());
-    AutomationObjectPtr dict = automation.create(QStringLiteral("Scripting.Dictionary"));
+// The 64-bit build of the automation host under Wine; the build names it when the Windows layer
+// was built first (the test command does that).
+TEST(HostAutomation, UnderWineLateBoundCallsHandlesErrorsAndADeadHost) {
+    const QString host = QStringLiteral(QUENLOR_COM32_TEST_HOST);
+    if (!QFileInfo::exists(host))
+        GTEST_SKIP() << "the Windows layer was not built before this suite (./test.sh builds it)";
+    qputenv("WINEDEBUG", "-all");
+    qputenv("WINEDLLOVERRIDES", "mscoree,mshtml=;winedbg.exe=d");
+    HostAutomation automation({u"wine"_s, {host}, 60000, 60000, 60000});
+    const auto newDictionary = [&] { return automation.create(u"Scripting.Dictionary"_s); };
+    AutomationObjectPtr dict = newDictionary();
     ASSERT_NE(dict, nullptr);
-    dict->put(QStringLiteral("CompareMode"), 1); // text comparison: keys ignore letter case
-    dict->call(QStringLiteral("Add"), {QStringLiteral("a"), QStringLiteral("账套甲")});
-    dict->call(QStringLiteral("Add"), {QStringLiteral("b"), 42});
-    EXPECT_EQ(dict->get(QStringLiteral("Count")).toLongLong(), 2);
-    EXPECT_EQ(dict->get(QStringLiteral("Item"), {QStringLiteral("A")}).toString(),
-              QStringLiteral("账套甲"));
-    EXPECT_EQ(dict->get(QStringLiteral("Item"), {QStringLiteral("b")}).toLongLong(), 42);
-    EXPECT_EQ(dict->call(QStringLiteral("Exists"), {QStringLiteral("c")}).toBool(), false);
-
-    // Exceptions of the component come back with its own number.
-    EXPECT_EQ(errorNumber([&] {
-                  dict->call(QStringLiteral("Add"), {QStringLiteral("a"), 1});
-              }),
-              457);
-    EXPECT_EQ(errorNumber([&] { dict->get(QStringLiteral("NoSuchMember")); }),
-              AutomationErrors::NoSuchMember);
-    EXPECT_EQ(errorNumber([&] { automation.create(QStringLiteral("Quenlor.No.Such.Class")); }),
-              AutomationErrors::CannotCreateObject);
-    // The host still serves after the failures.
-    EXPECT_EQ(dict->get(QStringLiteral("Count")).toLongLong(), 2);
-}
-
-TEST_F(HostUnderWine, ObjectsTravelAsHandles) {
-    HostAutomation automation(wineHost());
-    AutomationObjectPtr outer = automation.create(QStringLiteral("Scripting.Dictionary"));
-    AutomationObjectPtr inner = automation.create(QStringLiteral("Scripting.Dictionary"));
-    inner->call(QStringLiteral("Add"), {QStringLiteral("k"), QStringLiteral("v")});
-    outer->call(QStringLiteral("Add"), {QStringLiteral("child"), toVariant(inner)});
-    const AutomationObjectPtr back =
-        toObject(outer->get(QStringLiteral("Item"), {QStringLiteral("child")}));
+    dict->put(u"CompareMode"_s, 1); // text comparison: keys ignore letter case
+    dict->call(u"Add"_s, {u"a"_s, u"账套甲"_s});
+    EXPECT_EQ(dict->get(u"Item"_s, {u"A"_s}).toString(), u"账套甲"_s);
+    // Objects travel as handles, there and back.
+    dict->call(u"Add"_s, {u"child"_s, toVariant(newDictionary())});
+    const AutomationObjectPtr back = toObject(dict->get(u"Item"_s, {u"child"_s}));
     ASSERT_NE(back, nullptr);
-    EXPECT_EQ(back->get(QStringLiteral("Item"), {QStringLiteral("k")}).toString(),
-              QStringLiteral("v"));
-}
+    EXPECT_EQ(back->get(u"Count"_s).toLongLong(), 0);
 
-TEST_F(HostUnderWine, AHostThatDiesIsAFailureNotAHang) {
-    HostAutomation automation(wineHost());
-    AutomationObjectPtr dict = automation.create(QStringLiteral("Scripting.Dictionary"));
+    // The component's own exception number comes back, and the host still serves afterwards.
+    EXPECT_EQ(errorNumber([&] { dict->call(u"Add"_s, {u"a"_s, 1}); }), 457);
+    EXPECT_EQ(errorNumber([&] { dict->get(u"NoSuchMember"_s); }), AutomationErrors::NoSuchMember);
+    EXPECT_EQ(errorNumber([&] { automation.create(u"Quenlor.No.Such.Class"_s); }),
+              AutomationErrors::CannotCreateObject);
+    EXPECT_EQ(dict->get(u"Count"_s).toLongLong(), 2);
+
+    // A host that dies is a failure at once, not a hang; a new object gets a new host.
     ASSERT_GT(automation.hostProcessId(), 0);
     ::kill(pid_t(automation.hostProcessId()), SIGKILL);
     QElapsedTimer t;
     t.start();
-    EXPECT_NE(errorNumber([&] { dict->get(QStringLiteral("Count")); }), 0);
+    EXPECT_NE(errorNumber([&] { dict->get(u"Count"_s); }), 0);
     EXPECT_LT(t.elapsed(), 10000);
-    // A new object gets a new host.
-    EXPECT_NE(automation.create(QStringLiteral("Scripting.Dictionary")), nullptr);
-    EXPECT_EQ(errorNumber([&] { dict->get(QStringLiteral("Count")); }), AutomationErrors::NoObject)
+    EXPECT_NE(newDictionary(), nullptr);
+    EXPECT_EQ(errorNumber([&] { dict->get(u"Count"_s); }), AutomationErrors::NoObject)
         << "objects of the dead host stay dead";
 }
 
-TEST(HostAutomationTest, SilentHostIsEndedAfterItsTimeout) {
-    HostAutomation::Options o;
-    o.program = QStringLiteral("sleep");
-    o.arguments = {QStringLiteral("600")};
-    o.propertyTimeoutMs = 500;
-    HostAutomation automation(o);
-    QElapsedTimer t;
-    t.start();
-    try {
-        automation.create(QStringLiteral("Scripting.Dictionary"));
-        ADD_FAILURE() << "a host that never answers cannot create anything";
-    } catch (const AutomationError& e) {
-        EXPECT_EQ(e.description, QStringLiteral("自动化部件宿主进程没有响应，已结束它。"));
+TEST(HostAutomation, HostThatCannotServeIsAFailureWithinItsTimeout) {
+    const struct {
+        const char* name;
+        QStringList command;
+        int number; // 0: any failure
+    } rows[] = {
+        {"Missing", {u"/nonexistent/quenlor-com32.exe"_s}, AutomationErrors::CannotCreateObject},
+        {"NeverAnswers", {u"sleep"_s, u"600"_s}, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        HostAutomation automation({row.command[0], row.command.mid(1), 15000, 500, 500});
+        QElapsedTimer t;
+        t.start();
+        const int number = errorNumber([&] { automation.create(u"X.Y"_s); });
+        EXPECT_TRUE(row.number ? number == row.number : number != 0) << number;
+        EXPECT_LT(t.elapsed(), 5000);
+        EXPECT_EQ(automation.hostProcessId(), 0) << "no host is left running";
     }
-    EXPECT_GE(t.elapsed(), 450);
-    EXPECT_LT(t.elapsed(), 5000);
-    EXPECT_EQ(automation.hostProcessId(), 0) << "the silent host was ended";
-}
-
-TEST(HostAutomationTest, MissingHostCannotCreate) {
-    HostAutomation::Options o;
-    o.program = QStringLiteral("/nonexistent/quenlor-com32.exe");
-    HostAutomation automation(o);
-    EXPECT_EQ(errorNumber([&] { automation.create(QStringLiteral("X.Y")); }),
-              AutomationErrors::CannotCreateObject);
-}
-
-TEST(HostAutomationTest, HostThatQuitsAtOnceIsAFailure) {
-    HostAutomation::Options o;
-    o.program = QStringLiteral("true");
-    HostAutomation automation(o);
-    EXPECT_NE(errorNumber([&] { automation.create(QStringLiteral("X.Y")); }), 0);
 }
 
 } // namespace

@@ -1,111 +1,58 @@
 #include "platform/PortableSystem.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <QDir>
-#include <QFile>
-#include <QLockFile>
+using namespace Qt::StringLiterals;
 
 namespace quenlor {
 namespace {
 
-class LockHolder {
-public:
-    explicit LockHolder(const QString& lockPath) {
-        m_process.start(QStringLiteral(QUENLOR_LOCK_HOLDER), {lockPath});
-        m_started = m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000);
-        m_answer = QString::fromLatin1(m_process.readAllStandardOutput()).trimmed();
-    }
-    ~LockHolder() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    [[nodiscard]] bool holdsLock() const {
-        return m_started && m_answer == QLatin1String("locked");
-    }
-    [[nodiscard]] const QString& answer() const { return m_answer; }
-    void killHard() {
-        m_process.kill(); // SIGKILL: the copy gets no chance to clean up its lock
-        m_process.waitForFinished(5000);
-    }
-
-private:
-    QProcess m_process;
-    bool m_started = false;
-    QString m_answer;
-};
-
-class SingleInstanceTest : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QString lockPath() const { return dir.filePath(QStringLiteral("Quenlor.lock")); }
-};
-
-TEST_F(SingleInstanceTest, SecondCopyIsRefusedWhileTheFirstRuns) {
-    LockHolder first(lockPath());
-    ASSERT_TRUE(first.holdsLock());
-
-    PortableSystem second(lockPath());
-    EXPECT_FALSE(second.acquireSingleInstance());
-    EXPECT_FALSE(second.acquireSingleInstance()) << "asking again must not take the lock either";
+// Another copy of the program: it takes the lock and says "locked" (and waits to be killed) or
+// "refused" (and ends).
+QString startCopy(QProcess& copy, const QString& lock) {
+    copy.start(QStringLiteral(QUENLOR_LOCK_HOLDER), {lock});
+    copy.waitForReadyRead(5000);
+    return QString::fromLatin1(copy.readAllStandardOutput()).trimmed();
 }
 
-TEST_F(SingleInstanceTest, LockOfAKilledCopyIsTakenOver) {
-    LockHolder first(lockPath());
-    ASSERT_TRUE(first.holdsLock());
-    first.killHard();
-    ASSERT_TRUE(QFile::exists(lockPath())) << "the killed copy should have left its lock behind";
-
-    PortableSystem next(lockPath());
-    EXPECT_TRUE(next.acquireSingleInstance());
-
-    // And now the new owner keeps other copies out.
-    LockHolder third(lockPath());
-    EXPECT_EQ(third.answer(), QStringLiteral("refused"));
+TEST(SingleInstance, RunningCopyKeepsOthersOutAndAKilledCopysLockIsTakenOver) {
+    QTemporaryDir dir;
+    const QString lock = dir.filePath(u"Quenlor.lock"_s);
+    QProcess first, later;
+    ASSERT_EQ(startCopy(first, lock), u"locked"_s);
+    PortableSystem second(lock);
+    EXPECT_FALSE(second.acquireSingleInstance());
+    EXPECT_FALSE(second.acquireSingleInstance()) << "asking again must not take the lock either";
+    first.kill(); // no chance to clean up its lock
+    first.waitForFinished(5000);
+    ASSERT_TRUE(QFile::exists(lock)) << "the killed copy should have left its lock behind";
+    EXPECT_TRUE(second.acquireSingleInstance());
+    EXPECT_TRUE(second.acquireSingleInstance()) << "the owner asking twice still holds it";
+    EXPECT_EQ(startCopy(later, lock), u"refused"_s) << "the new owner keeps others out";
 }
 
 // Under Wine a new copy often gets the process number of the copy that was killed before it.
-TEST_F(SingleInstanceTest, LockOfAKilledCopyWithThisProcessNumberIsTakenOver) {
-    QByteArray leftBehind;
+TEST(SingleInstance, LockLeftWithThisProcessNumberIsTakenOverAndFreedAtTheEnd) {
+    QTemporaryDir dir;
+    const QString lock = dir.filePath(u"Quenlor.lock"_s);
     {
-        QLockFile earlier(lockPath());
-        ASSERT_TRUE(earlier.tryLock(0));
-        QFile f(lockPath());
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        leftBehind = f.readAll();
+        QLockFile earlier(lock);
+        ASSERT_TRUE(earlier.tryLock(0) && QFile::copy(lock, lock + u".left"_s));
     }
-    QFile f(lockPath());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(leftBehind), leftBehind.size());
-    f.close();
-
-    PortableSystem next(lockPath());
-    EXPECT_TRUE(next.acquireSingleInstance());
-    LockHolder other(lockPath());
-    EXPECT_EQ(other.answer(), QStringLiteral("refused")) << "the new owner keeps others out";
-}
-
-TEST_F(SingleInstanceTest, LockIsReleasedWhenTheOwnerEndsNormally) {
+    ASSERT_TRUE(QFile::rename(lock + u".left"_s, lock)) << "as a killed copy would leave it";
     {
-        PortableSystem owner(lockPath());
-        ASSERT_TRUE(owner.acquireSingleInstance());
-        EXPECT_TRUE(owner.acquireSingleInstance()) << "the owner asking twice still holds it";
-        PortableSystem other(lockPath());
-        EXPECT_FALSE(other.acquireSingleInstance());
+        PortableSystem owner(lock);
+        EXPECT_TRUE(owner.acquireSingleInstance());
+        EXPECT_FALSE(PortableSystem(lock).acquireSingleInstance());
     }
-    PortableSystem later(lockPath());
-    EXPECT_TRUE(later.acquireSingleInstance());
-}
-
-TEST(PortableSystemTest, DefaultLockLiesInTheSharedTemporaryFolder) {
-    const QString path = PortableSystem::defaultLockFilePath();
-    EXPECT_TRUE(path.endsWith(QLatin1String("Quenlor.lock")));
-    EXPECT_TRUE(path.startsWith(QDir::tempPath()));
+    EXPECT_TRUE(PortableSystem(lock).acquireSingleInstance()) << "freed when the owner ended";
 }
 
 } // namespace

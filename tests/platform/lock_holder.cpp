@@ -9,13 +9,10 @@ int main(int argc, char** argv) {
     if (argc < 2)
         return 2;
     quenlor::PortableSystem system(QString::fromLocal8Bit(argv[1]));
-    if (!system.acquireSingleInstance()) {
-        std::puts("refused");
-        std::fflush(stdout);
-        return 1;
-    }
-    std::puts("locked");
+    const bool locked = system.acquireSingleInstance();
+    std::puts(locked ? "locked" : "refused");
     std::fflush(stdout);
-    for (;;)
+    while (locked)
         QThread::sleep(1);
+    return 1;
 }
