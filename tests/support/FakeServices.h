@@ -6,11 +6,13 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace quenlor::test {
 
 // A scripted service table. runHidden records the command line; onCommand may change the table
-// (a stop command that takes effect after some pauses, for example).
+// (a stop command that takes effect after some pauses, for example). With `failure` set the
+// service manager cannot be asked.
 class FakeServices final : public Services {
 public:
     QList<ServiceInfo> table;
@@ -19,8 +21,13 @@ public:
     bool commandsStart = true;
     std::function<void(const QString&)> onCommand;
     std::function<void()> onSleep;
+    std::optional<ServiceError> failure;
 
-    QList<ServiceInfo> list() override { return table; }
+    QList<ServiceInfo> list() override {
+        if (failure)
+            throw *failure;
+        return table;
+    }
     bool runHidden(const QString& commandLine) override {
         commands.append(commandLine);
         if (onCommand)

@@ -2,96 +2,29 @@
 
 #include "support/TestState.h"
 
-#include <optional>
-
 namespace quenlor {
 namespace {
 
-using test::FakeServices;
+const QString kTask = QStringLiteral("U8TaskService");
 
-// Stands in front of the fixture's service table: counts the listings the functions ask for
-// (separately those after a command ran, the state checks) and can make the listing fail.
-class CountingServices final : public Services {
-public:
-    CountingServices(std::unique_ptr<Services> inner, FakeServices& fake)
-        : m_inner(std::move(inner)), m_fake(fake) {}
+using ServiceControl = test::StateFixture;
 
-    int listings = 0;
-    int checksAfterCommand = 0;
-    std::optional<ServiceError> failure;
-
-    QList<ServiceInfo> list() override {
-        ++listings;
-        if (!m_fake.commands.isEmpty())
-            ++checksAfterCommand;
-        if (failure)
-            throw *failure;
-        return m_inner->list();
+// Only a service with exactly this display name counts, and the first of two; only Running and
+// Stopped have a state word.
+TEST_F(ServiceControl, StateOfTheFirstServiceWithExactlyThatDisplayName) {
+    for (const char* name : {"u8taskservice", "U8TaskService ", "U8 TaskService"}) {
+        services->table = {ServiceInfo{name, "Running"}};
+        EXPECT_FALSE(ServiceExists(kTask)) << name;
+        EXPECT_EQ(GetServiceState(kTask), QString()) << name;
     }
-    bool runHidden(const QString& commandLine) override { return m_inner->runHidden(commandLine); }
-    void sleep(int milliseconds) override { m_inner->sleep(milliseconds); }
-
-private:
-    std::unique_ptr<Services> m_inner;
-    FakeServices& m_fake;
-};
-
-class ServiceControl : public test::StateFixture {
-protected:
-    ServiceControl() {
-        auto counting = std::make_unique<CountingServices>(std::move(st().services), *services);
-        counter = counting.get();
-        st().services = std::move(counting);
-    }
-
-    void install(QList<ServiceInfo> table) { services->table = std::move(table); }
-
-    CountingServices* counter = nullptr;
-    const QString task = QStringLiteral("U8TaskService");
-};
-
-ServiceInfo service(const char* displayName, const char* state) {
-    return {QString::fromUtf8(displayName), QString::fromUtf8(state)};
-}
-
-TEST_F(ServiceControl, DisplayNameMustMatchExactlyWithLetterCase) {
-    install({service("u8taskservice", "Running"), service("U8TaskService ", "Running"),
-             service("U8 TaskService", "Running"), service("Spooler", "Running")});
-    EXPECT_FALSE(ServiceExists(task));
-    EXPECT_EQ(GetServiceState(task), QString());
-
-    services->table.append(service("U8TaskService", "Stopped"));
-    EXPECT_TRUE(ServiceExists(task));
-    EXPECT_EQ(GetServiceState(task), QStringLiteral("停止"));
-}
-
-TEST_F(ServiceControl, FirstOfTwoEqualDisplayNamesIsTheOneLookedAt) {
-    install({service("U8TaskService", "Stopped"), service("U8TaskService", "Running")});
-    EXPECT_EQ(GetServiceState(task), QStringLiteral("停止"));
-    install({service("U8TaskService", "Running"), service("U8TaskService", "Stopped")});
-    EXPECT_EQ(GetServiceState(task), QStringLiteral("已启动"));
-}
-
-TEST_F(ServiceControl, StateWordsForRunningStoppedAndEverythingElse) {
-    install({service("Running one", "Running"), service("Stopped one", "Stopped"),
-             service("Stopping one", "Stop Pending"), service("Starting one", "Start Pending"),
-             service("Paused one", "Paused"), service("Lower case", "running")});
-    EXPECT_EQ(GetServiceState(QStringLiteral("Running one")), QStringLiteral("已启动"));
-    EXPECT_EQ(GetServiceState(QStringLiteral("Stopped one")), QStringLiteral("停止"));
-    EXPECT_EQ(GetServiceState(QStringLiteral("Stopping one")), QString());
-    EXPECT_EQ(GetServiceState(QStringLiteral("Starting one")), QString());
-    EXPECT_EQ(GetServiceState(QStringLiteral("Paused one")), QString());
-    EXPECT_EQ(GetServiceState(QStringLiteral("Lower case")), QString());
-    EXPECT_EQ(GetServiceState(QStringLiteral("Not installed")), QString());
-    // A pending service is still installed.
-    EXPECT_TRUE(ServiceExists(QStringLiteral("Stopping one")));
-}
-
-TEST_F(ServiceControl, ServiceManagerFailureMeansNotFound) {
-    install({service("U8TaskService", "Running")});
-    counter->failure = ServiceError{{5, QStringLiteral("拒绝访问。")}};
-    EXPECT_FALSE(ServiceExists(task));
-    EXPECT_EQ(GetServiceState(task), QString());
+    services->table = {ServiceInfo{"U8TaskService", "Stop Pending"}};
+    EXPECT_TRUE(ServiceExists(kTask));
+    EXPECT_EQ(GetServiceState(kTask), QString()) << "no word for a pending state";
+    services->table = {ServiceInfo{"U8TaskService", "Stopped"},
+                       ServiceInfo{"U8TaskService", "Running"}};
+    EXPECT_EQ(GetServiceState(kTask), QStringLiteral("停止"));
+    services->failure = ServiceError{{5, QStringLiteral("拒绝访问。")}};
+    EXPECT_FALSE(ServiceExists(kTask)) << "a service manager that cannot be asked shows nothing";
 }
 
 // Stopping and starting follow one pattern with their own command and awaited state.
@@ -103,65 +36,46 @@ struct Direction {
     const char* reached; // the state the function waits for
 };
 
-class ServiceCommand : public ServiceControl, public ::testing::WithParamInterface<Direction> {
-protected:
-    QString command() const { return QString::fromUtf8(GetParam().command); }
-    bool run() { return GetParam().run(task); }
-};
+class ServiceCommand : public ServiceControl, public ::testing::WithParamInterface<Direction> {};
 
-TEST_P(ServiceCommand, NotInstalledRunsNothing) {
-    install({service("Spooler", GetParam().before)});
-    EXPECT_FALSE(run());
-    EXPECT_TRUE(services->commands.isEmpty());
-    EXPECT_TRUE(services->sleeps.isEmpty());
-    EXPECT_EQ(counter->listings, 1);
-}
-
-TEST_P(ServiceCommand, ServiceManagerFailureRunsNothing) {
-    install({service("U8TaskService", GetParam().before)});
-    counter->failure = ServiceError{{0, QStringLiteral("WMI 不可用")}};
-    EXPECT_FALSE(run());
-    EXPECT_TRUE(services->commands.isEmpty());
-    EXPECT_TRUE(services->sleeps.isEmpty());
-}
-
-TEST_P(ServiceCommand, ReachesTheStateOnTheThirdCheck) {
-    install({service("Other", "Running"), service("U8TaskService", GetParam().before)});
-    services->onSleep = [this] {
-        if (services->sleeps.size() == 2)
-            services->table[1].state = QString::fromUtf8(GetParam().reached);
+// The command's own result does not count (here it never starts): only the state reached does,
+// checked up to ten times with a second's pause after each miss. Without the service nothing
+// runs.
+TEST_P(ServiceCommand, RunsTheCommandAndWaitsForTheStateTenChecksAtMost) {
+    const struct {
+        const char* name;
+        const char* displayName;
+        int reachedAfterPauses; // -1: never
+        bool managerLost;       // once the command ran
+        bool done;
+        int pauses;
+    } cases[] = {
+        {"not installed", "Spooler", -1, false, false, 0},
+        {"already there", "U8TaskService", 0, false, true, 0},
+        {"reached at the third check", "U8TaskService", 2, false, true, 2},
+        {"never reached", "U8TaskService", -1, false, false, 10},
+        {"service manager lost after the command", "U8TaskService", -1, true, false, 10},
     };
-    EXPECT_TRUE(run());
-    EXPECT_EQ(services->commands, QStringList{command()});
-    EXPECT_EQ(services->sleeps, (QList<int>{1000, 1000}));
-    EXPECT_EQ(counter->checksAfterCommand, 3);
-}
-
-TEST_P(ServiceCommand, NeverReachingTheStateGivesUpAfterTenChecksAndTenPauses) {
-    install({service("U8TaskService", GetParam().before)});
-    EXPECT_FALSE(run());
-    EXPECT_EQ(services->commands, QStringList{command()});
-    EXPECT_EQ(services->sleeps, QList<int>(10, 1000));
-    EXPECT_EQ(counter->checksAfterCommand, 10);
-}
-
-TEST_P(ServiceCommand, AlreadyInTheStateIsDoneAtTheFirstCheck) {
-    install({service("U8TaskService", GetParam().reached)});
-    // The NET command fails on its own (or does not even start); the state decides.
-    services->commandsStart = false;
-    EXPECT_TRUE(run());
-    EXPECT_EQ(services->commands, QStringList{command()});
-    EXPECT_TRUE(services->sleeps.isEmpty());
-    EXPECT_EQ(counter->checksAfterCommand, 1);
-}
-
-TEST_P(ServiceCommand, ServiceManagerFailingDuringTheChecksCountsAsNotReached) {
-    install({service("U8TaskService", GetParam().before)});
-    services->onCommand = [this](const QString&) {
-        counter->failure = ServiceError{{0, QStringLiteral("RPC 服务器不可用。")}};
-    };
-    EXPECT_FALSE(run());
-    EXPECT_EQ(services->sleeps, QList<int>(10, 1000));
+    const Direction& d = GetParam();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        *services = test::FakeServices();
+        services->commandsStart = false;
+        services->table = {
+            ServiceInfo{c.displayName, c.reachedAfterPauses == 0 ? d.reached : d.before}};
+        services->onCommand = [&](const QString&) {
+            if (c.managerLost)
+                services->failure = ServiceError{{0, QStringLiteral("RPC 服务器不可用。")}};
+        };
+        services->onSleep = [&] {
+            if (services->sleeps.size() == c.reachedAfterPauses)
+                services->table[0].state = d.reached;
+        };
+        EXPECT_EQ(d.run(kTask), c.done);
+        EXPECT_EQ(services->commands,
+                  c.displayName == kTask ? QStringList{d.command} : QStringList());
+        EXPECT_EQ(services->sleeps, QList<int>(c.pauses, 1000));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -171,20 +85,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Direction{"Start", NetStartService, "cmd /c NET START U8TaskService",
                                 "Stopped", "Running"}),
     [](const ::testing::TestParamInfo<Direction>& info) { return std::string(info.param.label); });
-
-TEST_F(ServiceControl, StopWaitsForStoppedNotForAnyChangeOfState) {
-    // A stop that passes through "Stop Pending" is not done until the service reports Stopped.
-    install({service("U8TaskService", "Running")});
-    services->onCommand = [this](const QString&) {
-        services->table[0].state = QStringLiteral("Stop Pending");
-    };
-    services->onSleep = [this] {
-        if (services->sleeps.size() == 4)
-            services->table[0].state = QStringLiteral("Stopped");
-    };
-    EXPECT_TRUE(NetStopService(task));
-    EXPECT_EQ(services->sleeps.size(), 4);
-}
 
 } // namespace
 } // namespace quenlor
