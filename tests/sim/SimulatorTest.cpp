@@ -1,0 +1,291 @@
+// The simulator on its own, for what the end-to-end runs never reach: its T-SQL rules as pure
+// functions (the server's LIKE and its comparison of texts in the corners the program relies on,
+// and the full join turned round so that the database list is probed by its key); its protocol
+// through the program's real path (OdbcConnector, the FreeTDS driver, TCP on 127.0.0.1) with a
+// refused login and reply shapes the program's statements never produce, and packets no driver
+// sends through a raw socket; and the engine's answers to statements the program never sends, on
+// the shipped server with the most troubles: the refusals a database's state, its server's
+// version or a transaction causes.
+
+#include "platform/odbc/OdbcConnector.h"
+#include "sim/Engine.h"
+#include "sim/Scenario.h"
+#include "sim/SqlTranslator.h"
+#include "sim/TdsServer.h"
+#include "support/QtPrinters.h"
+
+#include <QDir>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace quenlor::sim::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace quenlor::sim::sql;
+
+enum class Kind { Like, Compare, Translate };
+
+struct Rule {
+    const char* name;
+    Kind kind;
+    const char16_t* a; // LIKE: the value (its pattern may escape with "!"); or the text compared
+    const char16_t* b; // the pattern; the text a is compared with; or the statement
+    const char16_t* expected; // "1"/"0" a match; "-1"/"0"/"1" a's order; the engine's statement
+};
+
+const Rule kRules[] = {
+    {"BracketedUnderscoreIsLiteral", Kind::Like, u"UFDATAX001X2024", u"ufdata[_]001[_]%", u"0"},
+    {"ChineseWithClassesAndUnderscores", Kind::Like, u"第001号演示账套",
+     u"第[0-9][0-9][0-9]号__账套", u"1"},
+    {"ChineseInANegatedClass", Kind::Like, u"测试库", u"[^测]%", u"0"},
+    {"PercentBacktracksAndFails", Kind::Like, u"aXbXd", u"a%b%c", u"0"},
+    {"PatternsTrailingBlankCounts", Kind::Like, u"ufdata_001_2024", u"UFDATA_001_2024 ", u"0"},
+    {"EscapedUnderscoreIsNoWildcard", Kind::Like, u"axb", u"a!_b", u"0"},
+    {"TrailingBlanksOfChinese", Kind::Compare, u"测试库", u"测试库  ", u"0"},
+    {"CaseIgnoredBesideChinese", Kind::Compare, u"账套_Test", u"账套_TEST", u"0"},
+    {"OrderIgnoresCaseOfTheFirstLetter", Kind::Compare, u"Admin", u"b", u"-1"},
+    {"FullJoinProbesTheSecondTableFirst", Kind::Translate, nullptr,
+     u"select 1 from master..sysdatabases as a full outer join UFSystem..UA_Period b on a.name=b.x",
+     u"select 1 from \"UFSystem\".\"UA_Period\" b full outer join \"master\".\"sysdatabases\" as a "
+     u"on \"a\".\"name\"=\"b\".\"x\""},
+};
+
+int order(const QString& a, const QString& b) {
+    const QByteArray x = a.toUtf8(), y = b.toUtf8();
+    const int c = compareText(x.constData(), int(x.size()), y.constData(), int(y.size()));
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+TEST(SqlRules, AsTheServerAppliesThem) {
+    for (const Rule& row : kRules) {
+        SCOPED_TRACE(row.name);
+        const QString a = QString::fromUtf16(row.a ? row.a : u""), b = QString::fromUtf16(row.b);
+        const QString expected = QString::fromUtf16(row.expected);
+        if (row.kind == Kind::Translate) {
+            const TableResolver resolve = [](const QString& db, const QString&, const QString& t) {
+                return TableTarget{db, t};
+            };
+            EXPECT_EQ(translate(b, resolve).sql, expected);
+        } else if (row.kind == Kind::Compare) {
+            EXPECT_EQ(QString::number(order(a, b)), expected);
+            EXPECT_EQ(order(b, a), -expected.toInt());
+        } else if (b.contains(u'!')) {
+            EXPECT_EQ(QString::number(likeMatch(a, b, u'!')), expected);
+        } else {
+            // Without ESCAPE the engine matches on the bytes of the texts.
+            const QByteArray v = a.toUtf8(), p = b.toUtf8();
+            EXPECT_EQ(QString::number(likeMatch(a, b)), expected);
+            EXPECT_EQ(
+                QString::number(likeMatchUtf8(v.data(), int(v.size()), p.data(), int(p.size()))),
+                expected);
+        }
+    }
+}
+
+// Rows as one line: "; " between rows, "," between values, texts quoted.
+QString shownRows(const QList<QList<QVariant>>& rows) {
+    QStringList out;
+    for (const QList<QVariant>& row : rows) {
+        QStringList cells;
+        for (const QVariant& v : row)
+            cells << (v.isNull()                         ? u"NULL"_s
+                      : v.typeId() == QMetaType::QString ? u'\'' + v.toString() + u'\''
+                                                         : v.toString());
+        out << cells.join(u',');
+    }
+    return out.join(u"; "_s);
+}
+
+// A reply as one line, " / " between its results: a result set's rows, "N rows" for a change,
+// "#N" for a message.
+QString shown(const Reply& reply) {
+    QStringList results;
+    for (const Result& r : reply.results) {
+        if (const auto* count = std::get_if<RowCount>(&r)) {
+            results << QString::number(count->rows) + u" rows"_s;
+        } else if (const auto* m = std::get_if<Message>(&r)) {
+            results << u'#' + QString::number(m->number);
+        } else {
+            results << shownRows(std::get<ResultSet>(r).rows);
+        }
+    }
+    return results.join(u" / "_s);
+}
+
+// A reply the server is scripted to give, sent as the batch named like the row, and what the
+// program reads from it: the columns and rows of its query, or the number of the error thrown.
+struct Exchange {
+    const char* name;
+    QList<Result> reply;
+    const char* read;
+};
+
+const QList<Exchange> kExchanges = {
+    // The rows after it show that the connection goes on.
+    {"ErrorAfterAResult",
+     {ResultSet{{Column{u"x"_s}}, {{u"first"_s}}}, Message{3702, 1, 16, u"无法删除"_s}},
+     "#3702"},
+    {"TextsIntegersNullsAndEmptyTexts",
+     {ResultSet{{Column{u"name"_s}, Column{u"选择"_s, ColumnType::Int}, Column{u"备注"_s}},
+                {{u"账套_测试"_s, 6, QVariant()},
+                 {u"UFDATA_001_2024"_s, QVariant(), u""_s},
+                 {u"master"_s, -2147483647 - 1, u"系统"_s}}}},
+     "name,选择,备注: '账套_测试',6,NULL; 'UFDATA_001_2024',NULL,''; "
+     "'master',-2147483648,'系统'"},
+    {"ResultAfterCountsAndAMessage",
+     {RowCount{3}, Message{0, 1, 0, u"note"_s}, RowCount{0},
+      ResultSet{{Column{u"x"_s}}, {{u"after"_s}}}},
+     "x: 'after'"},
+};
+
+Reply script(const QString& sql, Session&) {
+    for (const Exchange& row : kExchanges) {
+        if (sql == QLatin1String(row.name))
+            return Reply(row.reply);
+    }
+    return Reply({Message{50000, 1, 16, u"unscripted: "_s + sql}});
+}
+
+std::unique_ptr<TdsServer> scriptedServer() {
+    ServerConfig config;
+    config.password = u"Secret#1"_s;
+    config.handler = script;
+    auto server = std::make_unique<TdsServer>(config);
+    EXPECT_TRUE(server->start());
+    return server;
+}
+
+TEST(TdsServer, RepliesReachTheProgramAsItReadsThem) {
+    const std::unique_ptr<TdsServer> server = scriptedServer();
+    OdbcConnector::Options options = OdbcConnector::platformDefaults();
+    options.loginTimeoutSeconds = 5;
+    const QString address = u"127.0.0.1,%1"_s.arg(server->port());
+    const std::unique_ptr<Database> db =
+        OdbcConnector(options).open({address, u"master"_s, u"sa"_s, u"Secret#1"_s});
+    ASSERT_TRUE(db);
+    try {
+        (void)OdbcConnector(options).open({address, u"master"_s, u"sa"_s, u"Secret#2"_s});
+        ADD_FAILURE() << "a wrong password was let in";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.number, 18456);
+    }
+    for (const Exchange& row : kExchanges) {
+        SCOPED_TRACE(row.name);
+        const QString sql = QString::fromLatin1(row.name);
+        QString read;
+        try {
+            const QueryResult result = db->query(sql);
+            read = result.columns.join(u',') + u": "_s + shownRows(result.rows);
+        } catch (const DbError& e) {
+            read = u'#' + QString::number(e.number);
+            // The server's text arrives whole.
+            if (const auto* m = std::get_if<Message>(&row.reply.last())) {
+                EXPECT_TRUE(e.description.endsWith(m->text)) << e.description.toStdString();
+            }
+        }
+        EXPECT_EQ(read, QString::fromUtf8(row.read));
+    }
+}
+
+TEST(TdsServer, PacketsNoDriverSendsAreRefusedOrEndTheConnection) {
+    // name, type, length as the header gives it (8 is the header alone), and whether the server
+    // answers with an error or ends the connection
+    const std::tuple<const char*, quint8, quint8, bool> packets[] = {
+        {"BatchBeforeLogin", 0x01, 8, true},
+        {"LengthShorterThanTheHeader", 0x01, 4, false},
+    };
+    for (const auto& [name, type, length, refused] : packets) {
+        SCOPED_TRACE(name);
+        const std::unique_ptr<TdsServer> server = scriptedServer();
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, server->port());
+        ASSERT_TRUE(socket.waitForConnected(3000));
+        const char header[8] = {char(type), 0x01, 0x00, char(length), 0x00, 0x00, 0x01, 0x00};
+        socket.write(header, 8);
+        QByteArray reply;
+        while (
+            (reply.size() < 8 || reply.size() < qFromBigEndian<quint16>(reply.constData() + 2)) &&
+            socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(3000))
+            reply += socket.readAll();
+        if (!refused) {
+            EXPECT_TRUE(reply.isEmpty());
+            EXPECT_TRUE(socket.state() == QAbstractSocket::UnconnectedState ||
+                        socket.waitForDisconnected(3000));
+            continue;
+        }
+        ASSERT_GE(reply.size(), 21) << "the server stayed silent";
+        EXPECT_EQ(quint8(reply[0]), 0x04);
+        EXPECT_EQ(quint8(reply[8]), 0xAA) << "not an ERROR token";
+        // The closing DONE carries the error flag.
+        EXPECT_EQ(quint8(reply[reply.size() - 13]), 0xFD);
+        EXPECT_EQ(quint8(reply[reply.size() - 12]) & 0x02, 0x02);
+    }
+}
+
+struct Statements {
+    const char* name;
+    const char* expected;          // shown() of the reply
+    const char* sql;               // the batch session 1, in UFSystem, sends
+    const char* other = nullptr;   // a batch session 2, in master, sends first
+    const char* version = nullptr; // the server's version, the scenario's when none
+};
+
+const Statements kStatements[] = {
+    {"SysDatabasesMissingBefore2005", "#208 / 'UFSystem'",
+     "select name from sys.databases; select name from master..sysdatabases where name='ufsystem'",
+     nullptr, "8.00.2039"},
+    {"OfflineDatabaseCannotBeOpenedOrSwitched", "#942 / #942 / #5011 / #5069 / #5011 / #5069",
+     "select * from OA_Archive..anything; use oa_archive; alter database OA_Archive set "
+     "single_user with rollback immediate; alter database NoSuch set multi_user"},
+    {"NoDropOrSwitchInsideATransaction", "#574 / #226 / 1",
+     "begin tran; drop database HRDB; alter database HRDB set single_user with rollback "
+     "immediate; rollback; select count(*) from master..sysdatabases where name='HRDB'"},
+    {"SwitchWithOthersInNeedsRollbackImmediate", "#5064 / #5069 / #102",
+     "alter database HRDB set single_user; alter database HRDB set single_user with rollback",
+     "use HRDB"},
+    {"SingleUserSwitchWithRollbackImmediateTakesTheDatabaseFromOthers", "1 / 'HRDB'",
+     "alter database HRDB set single_user with rollback immediate; select "
+     "DATABASEPROPERTY(name,'IsSingleUser') from master..sysdatabases where name='HRDB'; use HRDB; "
+     "select db_name()",
+     "use HRDB"},
+    {"SpDboptionGoneFrom2012On", "#2812", "sp_dboption 'HRDB','single user','true'", nullptr,
+     "11.0.7001.0"},
+};
+
+TEST(Engine, AnswersStatementsAsTheServerDoes) {
+    Scenario scenario;
+    QString error;
+    ASSERT_TRUE(
+        loadScenario(QDir(scenarioFolder()).filePath(u"realistic.json"_s), &scenario, &error))
+        << error.toStdString();
+    for (const Statements& row : kStatements) {
+        SCOPED_TRACE(row.name);
+        Scenario server = scenario;
+        if (row.version)
+            server.server.productVersion = QString::fromLatin1(row.version);
+        QTemporaryDir data;
+        Engine engine(server, data.path());
+        // Both sessions log in with the server's own login.
+        Session other, session;
+        for (Session* s : {&other, &session}) {
+            s->id = s == &session ? 1 : 2;
+            s->user = server.server.user;
+            s->password = server.server.password;
+            s->database = s == &session ? u"UFSystem"_s : QString();
+            EXPECT_FALSE(engine.login(*s));
+        }
+        if (row.other)
+            (void)engine.batch(QString::fromUtf8(row.other), other);
+        EXPECT_EQ(shown(engine.batch(QString::fromUtf8(row.sql), session)),
+                  QString::fromUtf8(row.expected));
+    }
+}
+
+} // namespace
+} // namespace quenlor::sim::test
