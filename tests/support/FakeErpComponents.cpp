@@ -28,13 +28,13 @@ void FakeErpComponents::installLogin(const QString& progId, const QString& name,
                 user->setProperty(QStringLiteral("cUsername"), QString());
                 return toVariant(user);
             }
-            logIn(*self, log, args);
+            logIn(*self, log);
             return QVariant(true);
         });
         if (withLoginAs) {
             login->setMethod(QStringLiteral("LoginAs"),
-                             [this, self, &log](const QVariantList& args) {
-                                 logIn(*self, log, args);
+                             [this, self, &log](const QVariantList&) {
+                                 logIn(*self, log);
                                  return QVariant(true);
                              });
         }
@@ -52,8 +52,7 @@ void FakeErpComponents::installLogin(const QString& progId, const QString& name,
     });
 }
 
-void FakeErpComponents::logIn(FakeObject& login, QStringList& log, const QVariantList& args) {
-    loginCalls.append(args);
+void FakeErpComponents::logIn(FakeObject& login, QStringList& log) {
     ErpOutcome outcome;
     if (m_next < outcomes.size())
         outcome = outcomes.at(m_next);
@@ -67,7 +66,7 @@ void FakeErpComponents::logIn(FakeObject& login, QStringList& log, const QVarian
     systemDb->setProperty(QStringLiteral("DbConnect"), outcome.dbConnect);
     login.setProperty(QStringLiteral("LogState"), outcome.logState);
     login.setProperty(QStringLiteral("cAccName"), outcome.accName);
-    login.setProperty(QStringLiteral("UfDbName"), ufDbName);
+    login.setProperty(QStringLiteral("UfDbName"), QStringLiteral("UFDB"));
     login.setProperty(QStringLiteral("UfSystemDb"), toVariant(systemDb));
     login.setProperty(QStringLiteral("SysPassword"), outcome.sysPassword);
     login.setProperty(QStringLiteral("cServer"), outcome.server);

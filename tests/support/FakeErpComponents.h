@@ -44,14 +44,10 @@ public:
     QList<ErpOutcome> outcomes;
     // Members the login objects lack; using them raises 438.
     QStringList missing;
-    // What UfDbName reports.
-    QString ufDbName = QStringLiteral("UFDB");
-    // The arguments of every login call, in order.
-    QList<QVariantList> loginCalls;
 
 private:
     void installLogin(const QString& progId, const QString& name, bool withLoginAs);
-    void logIn(FakeObject& login, QStringList& log, const QVariantList& args);
+    void logIn(FakeObject& login, QStringList& log);
 
     FakeAutomation& m_automation;
     qsizetype m_next = 0;

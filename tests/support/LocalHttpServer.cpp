@@ -15,8 +15,6 @@ QByteArray reason(int status) {
         return "OK";
     case 404:
         return "Not Found";
-    case 500:
-        return "Internal Server Error";
     default:
         return "Status";
     }
@@ -53,7 +51,6 @@ private:
             if (end < 0 || socket->property("answered").toBool())
                 return;
             socket->setProperty("answered", true);
-            m_owner.record(QString::fromLatin1(buffer->left(buffer->indexOf("\r\n"))));
             respond(socket, m_owner.script());
         });
     }
@@ -115,28 +112,9 @@ QString LocalHttpServer::url(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
 }
 
-QStringList LocalHttpServer::requests() const {
-    const std::lock_guard lock(m_mutex);
-    return m_requests;
-}
-
 LocalHttpServer::Script LocalHttpServer::script() const {
     const std::lock_guard lock(m_mutex);
     return m_script;
-}
-
-void LocalHttpServer::record(const QString& requestLine) {
-    const std::lock_guard lock(m_mutex);
-    m_requests.append(requestLine);
-}
-
-quint16 LocalHttpServer::closedPort() {
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
 }
 
 } // namespace quenlor::test

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 #include <QThread>
 
 #include <memory>
@@ -32,12 +31,6 @@ public:
     [[nodiscard]] quint16 port() const { return m_port; }
     // http://127.0.0.1:<port><path>
     [[nodiscard]] QString url(const QString& path) const;
-    // The request lines received so far ("GET /x HTTP/1.1").
-    [[nodiscard]] QStringList requests() const;
-
-    // A loopback port nothing listens on.
-    [[nodiscard]] static quint16 closedPort();
-
 private:
     struct Script {
         Mode mode = Mode::Answer;
@@ -47,11 +40,9 @@ private:
     class Worker;
 
     [[nodiscard]] Script script() const;
-    void record(const QString& requestLine);
 
     mutable std::mutex m_mutex;
     Script m_script;
-    QStringList m_requests;
     quint16 m_port = 0;
     std::unique_ptr<QThread> m_thread;
 };

@@ -5,29 +5,23 @@
 namespace quenlor {
 namespace {
 
-TEST(SqlText, IdentifiersAreBracketedWithClosingBracketsDoubled) {
-    EXPECT_EQ(quoteIdentifier(QStringLiteral("ufdata_001_2015")),
-              QStringLiteral("[ufdata_001_2015]"));
-    EXPECT_EQ(quoteIdentifier(QStringLiteral("a]b")), QStringLiteral("[a]]b]"));
-    EXPECT_EQ(quoteIdentifier(QStringLiteral("my db-1")), QStringLiteral("[my db-1]"));
-    EXPECT_EQ(quoteIdentifier(QStringLiteral("[x]")), QStringLiteral("[[x]]]"));
-    EXPECT_EQ(quoteIdentifier(QStringLiteral("账套")), QStringLiteral("[账套]"));
-}
-
-TEST(SqlText, LiteralsDoubleEveryApostrophe) {
-    EXPECT_EQ(quoteLiteral(QStringLiteral("001")), QStringLiteral("001"));
-    EXPECT_EQ(quoteLiteral(QStringLiteral("O'Brien's")), QStringLiteral("O''Brien''s"));
-    EXPECT_EQ(quoteLiteral(QStringLiteral("'; drop database master --")),
-              QStringLiteral("''; drop database master --"));
-}
-
-TEST(SqlText, LikePatternsMatchTheValueLiterally) {
-    EXPECT_EQ(likePattern(QStringLiteral("001")), QStringLiteral("001"));
-    EXPECT_EQ(likePattern(QStringLiteral("0_1")), QStringLiteral("0[_]1"));
-    EXPECT_EQ(likePattern(QStringLiteral("%")), QStringLiteral("[%]"));
-    EXPECT_EQ(likePattern(QStringLiteral("[a]")), QStringLiteral("[[]a]"));
-    EXPECT_EQ(likePattern(QStringLiteral("a'b")), QStringLiteral("a''b"));
-    EXPECT_EQ(likePattern(QString()), QString());
+// Names are bracketed with "]" doubled, values have every apostrophe doubled, and LIKE patterns
+// match the value literally.
+TEST(SqlText, QuotingAndPatternsKeepTheValueLiteral) {
+    using Quote = QString (*)(const QString&);
+    const std::tuple<const char*, Quote, const char*, const char*> rows[] = {
+        {"plain name", quoteIdentifier, "ufdata_001_2015", "[ufdata_001_2015]"},
+        {"bracket breakout", quoteIdentifier, "[a]b]", "[[a]]b]]]"},
+        {"name in Chinese", quoteIdentifier, "账套", "[账套]"},
+        {"apostrophes", quoteLiteral, "O'Brien's", "O''Brien''s"},
+        {"literal breakout", quoteLiteral, "'; drop database master --", "''; drop database master --"},
+        {"plain pattern", likePattern, "001", "001"},
+        {"wildcards", likePattern, "0_1%", "0[_]1[%]"},
+        {"bracket in a pattern", likePattern, "[a]", "[[]a]"},
+        {"apostrophe in a pattern", likePattern, "a'b", "a''b"},
+    };
+    for (const auto& [name, quote, value, quoted] : rows)
+        EXPECT_EQ(quote(QString::fromUtf8(value)), QString::fromUtf8(quoted)) << name;
 }
 
 } // namespace
