@@ -32,6 +32,9 @@ struct Deletion {
     const char* service = "";
     // A single-user database another program is in: the run stops there with the server's text.
     const char* held = nullptr;
+    // A statement the server never answers: the run times out there, its transaction undone, and
+    // the same connections carry the listing afterwards.
+    const char* hangsAt = nullptr;
     friend void PrintTo(const Deletion& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -87,6 +90,9 @@ const Deletion kDeletions[] = {
      {"--password \r\nalter database [UFDATA_003_2022] set single_user with rollback immediate ",
       "drop database [UFDATA_003_2022]"},
      "", "UFDATA_003_2022"},
+    {"StatementTimeoutUndoesTheAccountSetInHand", "realistic", ProductFamily::UfSystem, "", 0,
+     "001", "", "+U8SOFT/ZT001", "001,002,003,005,008,009", "UFSystem", nullptr, nullptr, {}, {},
+     "", nullptr, "^delete from UFSystem\\.\\.UA_Message where Account='001'$"},
 };
 // clang-format on
 
@@ -94,7 +100,10 @@ class DeletionE2E : public test::ProgramOnServer, public ::testing::WithParamInt
 
 TEST_P(DeletionE2E, LeavesTheServerAsTheOperatorAsked) {
     const Deletion& row = GetParam();
-    start(row.scenario);
+    start(row.scenario, row.hangsAt ? 2 : 30);
+    if (row.hangsAt)
+        sim().engine().addFault(
+            sim::Fault{QRegularExpression(row.hangsAt), sim::Fault::Kind::Hang, {}, 1});
     QStringList service;
     if (*row.service) {
         services->table = {ServiceInfo{"U8TaskService", "Running"}};
@@ -123,9 +132,12 @@ TEST_P(DeletionE2E, LeavesTheServerAsTheOperatorAsked) {
         expected[it.key()] = rows(row.system, it.key(), it.value());
 
     const QString refusal = row.held ? sim().engine().message(3702, row.held).text : QString();
+    const QString timedOut = QStringLiteral(
+        "[FreeTDS][SQL Server]Timeout expired\n[FreeTDS][SQL Server]Operation was cancelled");
     EXPECT_EQ(confirm(),
-              (test::Told{row.held ? qMakePair(short(4), "[FreeTDS][SQL Server]" + refusal)
-                                   : qMakePair(short(1), test::kDone)}));
+              (test::Told{row.held      ? qMakePair(short(4), "[FreeTDS][SQL Server]" + refusal)
+                          : row.hangsAt ? qMakePair(short(4), timedOut)
+                                        : qMakePair(short(1), test::kDone)}));
     expectCatalogue(row.system, expected);
     for (const QString& name : databases) {
         const bool gone = list(row.dropped).contains(name);

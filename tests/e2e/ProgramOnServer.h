@@ -46,15 +46,16 @@ public:
     }
 
     // Loads the scenario and points the program's connector at it, nothing more.
-    void serve(const QString& scenario, sim::ReportedPaths paths = sim::ReportedPaths::Native) {
+    void serve(const QString& scenario, sim::ReportedPaths paths = sim::ReportedPaths::Native,
+               int queryTimeoutSeconds = 30) {
         m_sim = std::make_unique<SimulatedServer>(scenario, paths);
-        st().connector = SimulatedServer::connector();
+        st().connector = SimulatedServer::connector(queryTimeoutSeconds);
     }
 
     // serve(), then the program's start-up with the manual login dialog answered with the
     // server's own login, tried against the server first as the dialog does.
-    void start(const QString& scenario) {
-        serve(scenario);
+    void start(const QString& scenario, int queryTimeoutSeconds = 30) {
+        serve(scenario, sim::ReportedPaths::Native, queryTimeoutSeconds);
         windows->loginScript = [server = m_sim.get()](SqlLoginDialog& d) {
             d.ServerName = server->address();
             d.UserName = server->user();

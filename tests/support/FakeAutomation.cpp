@@ -3,20 +3,12 @@
 namespace quenlor::test {
 
 namespace {
-QString argText(const QVariantList& args) {
-    QStringList parts;
-    for (const QVariant& a : args)
-        parts.append(a.toString());
-    return parts.join(QLatin1Char(','));
-}
-
 [[noreturn]] void noMember() {
     throw AutomationError{AutomationErrors::NoSuchMember, QStringLiteral("对象不支持该属性或方法")};
 }
 } // namespace
 
 QVariant FakeObject::get(const QString& member, const QVariantList& args) {
-    m_log.append(m_name + QStringLiteral(".get ") + member);
     const QString key = member.toLower();
     if (auto it = properties.constFind(key); it != properties.constEnd())
         return *it;
@@ -26,7 +18,6 @@ QVariant FakeObject::get(const QString& member, const QVariantList& args) {
 }
 
 void FakeObject::put(const QString& member, const QVariant& value) {
-    m_log.append(m_name + QStringLiteral(".put ") + member + QLatin1Char('=') + value.toString());
     const QString key = member.toLower();
     if (!properties.contains(key))
         noMember();
@@ -34,16 +25,13 @@ void FakeObject::put(const QString& member, const QVariant& value) {
 }
 
 QVariant FakeObject::call(const QString& member, const QVariantList& args) {
-    m_log.append(m_name + QStringLiteral(".call ") + member + QLatin1Char('(') + argText(args) +
-                 QLatin1Char(')'));
-    const QString key = member.toLower();
-    if (auto it = methods.constFind(key); it != methods.constEnd())
+    if (auto it = methods.constFind(member.toLower()); it != methods.constEnd())
         return (*it)(args);
     noMember();
 }
 
-void FakeAutomation::registerClass(
-    const QString& progId, std::function<std::shared_ptr<FakeObject>(QStringList&)> factory) {
+void FakeAutomation::registerClass(const QString& progId,
+                                   std::function<std::shared_ptr<FakeObject>()> factory) {
     m_classes.insert(progId, std::move(factory));
 }
 
@@ -52,11 +40,10 @@ void FakeAutomation::failCreate(const QString& progId, AutomationError error) {
 }
 
 AutomationObjectPtr FakeAutomation::create(const QString& progId) {
-    log.append(QStringLiteral("create ") + progId);
     if (auto it = m_failures.constFind(progId); it != m_failures.constEnd())
         throw *it;
     if (auto it = m_classes.constFind(progId); it != m_classes.constEnd())
-        return (*it)(log);
+        return (*it)();
     throw AutomationError{AutomationErrors::CannotCreateObject,
                           QStringLiteral("ActiveX 部件不能创建对象")};
 }

@@ -4,37 +4,36 @@ namespace quenlor::test {
 
 void FakeErpComponents::installFramework() {
     m_automation.registerClass(
-        QStringLiteral("UFSoft.U8.Framework.Login.UI.clsLogin"), [](QStringList& log) {
-            return std::make_shared<FakeObject>(QStringLiteral("probe"), log);
-        });
+        QStringLiteral("UFSoft.U8.Framework.Login.UI.clsLogin"),
+        [] { return std::make_shared<FakeObject>(); });
 }
 
 void FakeErpComponents::installT6() {
-    installLogin(QStringLiteral("U8Login.clsLogin"), QStringLiteral("t6"), false);
+    installLogin(QStringLiteral("U8Login.clsLogin"), false);
 }
 
 void FakeErpComponents::installT3() {
-    installLogin(QStringLiteral("UFLoginSQL.Login"), QStringLiteral("t3"), true);
+    installLogin(QStringLiteral("UFLoginSQL.Login"), true);
 }
 
-void FakeErpComponents::installLogin(const QString& progId, const QString& name, bool withLoginAs) {
-    m_automation.registerClass(progId, [this, name, withLoginAs](QStringList& log) {
-        auto login = std::make_shared<FakeObject>(name, log);
+void FakeErpComponents::installLogin(const QString& progId, bool withLoginAs) {
+    m_automation.registerClass(progId, [this, withLoginAs] {
+        auto login = std::make_shared<FakeObject>();
         FakeObject* self = login.get();
         // Read without arguments, Login gives the object that names the user.
-        login->setMethod(QStringLiteral("Login"), [this, self, &log](const QVariantList& args) {
+        login->setMethod(QStringLiteral("Login"), [this, self](const QVariantList& args) {
             if (args.isEmpty()) {
-                auto user = std::make_shared<FakeObject>(QStringLiteral("user"), log);
+                auto user = std::make_shared<FakeObject>();
                 user->setProperty(QStringLiteral("cUsername"), QString());
                 return toVariant(user);
             }
-            logIn(*self, log);
+            logIn(*self);
             return QVariant(true);
         });
         if (withLoginAs) {
             login->setMethod(QStringLiteral("LoginAs"),
-                             [this, self, &log](const QVariantList&) {
-                                 logIn(*self, log);
+                             [this, self](const QVariantList&) {
+                                 logIn(*self);
                                  return QVariant(true);
                              });
         }
@@ -44,15 +43,15 @@ void FakeErpComponents::installLogin(const QString& progId, const QString& name,
             login->methods.remove(member.toLower());
         return login;
     });
-    m_automation.registerClass(QStringLiteral("USDbKit.UfDatabase"), [](QStringList& log) {
-        auto kit = std::make_shared<FakeObject>(QStringLiteral("kit"), log);
+    m_automation.registerClass(QStringLiteral("USDbKit.UfDatabase"), [] {
+        auto kit = std::make_shared<FakeObject>();
         kit->setMethod(QStringLiteral("OpenDatabase"),
                        [](const QVariantList&) { return QVariant(); });
         return kit;
     });
 }
 
-void FakeErpComponents::logIn(FakeObject& login, QStringList& log) {
+void FakeErpComponents::logIn(FakeObject& login) {
     ErpOutcome outcome;
     if (m_next < outcomes.size())
         outcome = outcomes.at(m_next);
@@ -62,7 +61,7 @@ void FakeErpComponents::logIn(FakeObject& login, QStringList& log) {
     if (outcome.raises)
         throw *outcome.raises;
 
-    auto systemDb = std::make_shared<FakeObject>(QStringLiteral("sysdb"), log);
+    auto systemDb = std::make_shared<FakeObject>();
     systemDb->setProperty(QStringLiteral("DbConnect"), outcome.dbConnect);
     login.setProperty(QStringLiteral("LogState"), outcome.logState);
     login.setProperty(QStringLiteral("cAccName"), outcome.accName);

@@ -25,10 +25,8 @@ struct ErpOutcome {
     std::optional<AutomationError> raises;
 };
 
-// The ERP's login components, scripted on FakeAutomation. In the call log the objects are named
-// "probe" (the newer U8 framework class), "t6" (U8Login.clsLogin), "t3" (UFLoginSQL.Login),
-// "user" (what Login gives when read without arguments), "sysdb" (UfSystemDb) and "kit" (the
-// database kit).
+// The ERP's login components, scripted on FakeAutomation: the newer framework's class, the login
+// components of the two older product lines and their database kit.
 class FakeErpComponents {
 public:
     explicit FakeErpComponents(FakeAutomation& automation) : m_automation(automation) {}
@@ -46,8 +44,8 @@ public:
     QStringList missing;
 
 private:
-    void installLogin(const QString& progId, const QString& name, bool withLoginAs);
-    void logIn(FakeObject& login, QStringList& log);
+    void installLogin(const QString& progId, bool withLoginAs);
+    void logIn(FakeObject& login);
 
     FakeAutomation& m_automation;
     qsizetype m_next = 0;

@@ -15,9 +15,7 @@ namespace quenlor::test {
 class ScriptedLoginDialog final : public SqlLoginDialog {
 public:
     std::function<void(SqlLoginDialog&)> script;
-    int shown = 0;
     void ConnSql() override {
-        ++shown;
         if (script)
             script(*this);
     }
@@ -30,8 +28,6 @@ public:
     std::function<void(SqlLoginDialog&)> loginScript;
     int mainWindowShown = 0;
     int loginDialogsCreated = 0;
-    // Runs when the main window is shown, to look at the state at that moment.
-    std::function<void()> onMainWindow;
     // Every message dialog made, in order; each is owned by whoever asked for it.
     QList<MessageQueue*> messageDialogs;
 
@@ -46,11 +42,7 @@ public:
         d->script = loginScript;
         return d;
     }
-    void showMainWindow() override {
-        ++mainWindowShown;
-        if (onMainWindow)
-            onMainWindow();
-    }
+    void showMainWindow() override { ++mainWindowShown; }
 };
 
 } // namespace quenlor::test

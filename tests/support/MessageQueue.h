@@ -6,8 +6,6 @@
 #include <QPair>
 #include <QString>
 
-#include <functional>
-
 namespace quenlor::test {
 
 // Answers ShowMsg from a queue and records every message as (kind, text). With the queue empty,
@@ -16,20 +14,9 @@ class MessageQueue final : public MessageSink {
 public:
     QList<short> answers;
     QList<QPair<short, QString>> shown;
-    // Runs while a message is "on screen", before it is answered.
-    std::function<void(short, const QString&)> onShow;
-    // Runs when the dialog is destroyed.
-    std::function<void()> onDestroyed;
-
-    ~MessageQueue() override {
-        if (onDestroyed)
-            onDestroyed();
-    }
 
     short ShowMsg(short InValue, const QString& Message) override {
         shown.append({InValue, Message});
-        if (onShow)
-            onShow(InValue, Message);
         if (!answers.isEmpty())
             return answers.takeFirst();
         return (InValue == MsgKind::Notice || InValue == MsgKind::Error) ? MsgResult::Ok

@@ -4,39 +4,28 @@
 
 namespace quenlor::test {
 
+namespace {
+// Puts a new fake into the state's slot and keeps a pointer to it for the test.
+template <class Fake, class Slot>
+Fake* install(std::unique_ptr<Slot>& slot) {
+    auto fake = std::make_unique<Fake>();
+    Fake* kept = fake.get();
+    slot = std::move(fake);
+    return kept;
+}
+} // namespace
+
 StateFixture::StateFixture() {
     auto fresh = std::make_unique<ProgramState>();
     fresh->connector = std::make_unique<FakeConnector>(server);
-
-    auto a = std::make_unique<FakeAutomation>();
-    automation = a.get();
-    fresh->automation = std::move(a);
-
-    auto sv = std::make_unique<FakeServices>();
-    services = sv.get();
-    fresh->services = std::move(sv);
-
-    auto r = std::make_unique<FakeRegistry>();
-    registry = r.get();
-    fresh->registry = std::move(r);
-
-    auto sys = std::make_unique<FakeSystem>();
-    sys->folder = programDir.path();
-    system = sys.get();
-    fresh->system = std::move(sys);
-
-    auto h = std::make_unique<FakeHttp>();
-    http = h.get();
-    fresh->http = std::move(h);
-
-    auto w = std::make_unique<FakeWindows>();
-    windows = w.get();
-    fresh->windows = std::move(w);
-
-    auto m = std::make_unique<MessageQueue>();
-    messages = m.get();
-    fresh->frmMsg = std::move(m);
-
+    automation = install<FakeAutomation>(fresh->automation);
+    services = install<FakeServices>(fresh->services);
+    registry = install<FakeRegistry>(fresh->registry);
+    system = install<FakeSystem>(fresh->system);
+    system->folder = programDir.path();
+    http = install<FakeHttp>(fresh->http);
+    windows = install<FakeWindows>(fresh->windows);
+    messages = install<MessageQueue>(fresh->frmMsg);
     m_saved = installState(std::move(fresh));
 }
 

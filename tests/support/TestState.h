@@ -4,7 +4,6 @@
 #include "support/FakeAutomation.h"
 #include "support/FakeDatabase.h"
 #include "support/FakeHttp.h"
-#include "support/FakeProfile.h"
 #include "support/FakeRegistry.h"
 #include "support/FakeServices.h"
 #include "support/FakeSystem.h"
