@@ -169,6 +169,14 @@ void Engine::open() {
         throw std::runtime_error("cannot open the embedded database");
     sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 125);
     registerFunctions(m_db, this);
+    // A statement whose client sent ATTENTION stops within a thousand steps.
+    sqlite3_progress_handler(
+        m_db, 1000,
+        [](void* engine) {
+            const Session* s = static_cast<Engine*>(engine)->m_current;
+            return s && s->cancelled() ? 1 : 0;
+        },
+        this);
 
     exec(QStringLiteral("PRAGMA foreign_keys = ON"));
     exec(QStringLiteral(

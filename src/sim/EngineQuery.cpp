@@ -168,6 +168,8 @@ Reply Engine::batch(const QString& sql, Session& session) {
     m_current = &session;
     Reply reply;
     for (const QString& statement : sql::splitStatements(sql)) {
+        if (session.cancelled())
+            break;
         ++m_statements;
         bool faulted = false;
         for (qsizetype i = 0; i < m_faults.size(); ++i) {

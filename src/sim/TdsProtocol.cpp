@@ -88,7 +88,7 @@ constexpr quint16 nvarcharMaxBytes = 8000;
 
 } // namespace
 
-QByteArray packets(quint8 type, const QByteArray& body, int packetSize) {
+QByteArray packets(quint8 type, const QByteArray& body, int packetSize, int spid) {
     const int room = std::max(packetSize, 512) - 8;
     QByteArray out;
     qsizetype at = 0;
@@ -98,6 +98,7 @@ QByteArray packets(quint8 type, const QByteArray& body, int packetSize) {
         const bool last = at + size >= body.size();
         char header[8] = {char(type), char(last ? 0x01 : 0x00), 0, 0, 0, 0, char(number++), 0};
         qToBigEndian(quint16(size + 8), header + 2);
+        qToBigEndian(quint16(spid), header + 4);
         out.append(header, 8);
         out.append(body.constData() + at, size);
         at += size;

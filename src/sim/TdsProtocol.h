@@ -35,8 +35,8 @@ struct Login {
     quint32 packetSize = 4096;
 };
 
-// Splits one message into packets of at most packetSize bytes.
-QByteArray packets(quint8 type, const QByteArray& body, int packetSize);
+// Splits one message into packets of at most packetSize bytes, each naming the session.
+QByteArray packets(quint8 type, const QByteArray& body, int packetSize, int spid = 0);
 
 QByteArray preLoginResponse();
 // nullopt when the message is too short or its offsets point outside it.

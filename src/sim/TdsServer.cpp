@@ -8,23 +8,93 @@
 #include <QThread>
 #include <QtEndian>
 
+#include <condition_variable>
+#include <deque>
 #include <map>
+#include <thread>
 #include <utility>
 
 namespace quenlor::sim {
 
 namespace {
 
+// What a client may have sent before it logged in: pre-login messages are a few dozen bytes,
+// and LOGIN7 can carry at most 128 KB.
+constexpr qsizetype kMaxPreLogin = 8 * 1024;
+constexpr qsizetype kMaxLogin = 128 * 1024;
+// The largest request of a logged-in session.
+constexpr qsizetype kMaxRequest = 64 * 1024 * 1024;
+// A session stops being read while this many requests wait for their answers or this many bytes
+// of answers wait for the client, so a client that never reads holds up only itself.
+constexpr int kMaxWaiting = 16;
+constexpr qint64 kMaxUnsent = 4 * 1024 * 1024;
+constexpr qint64 kReadChunk = 1024 * 1024;
+// What a session remembers of the batches and transaction requests it sent.
+constexpr qsizetype kKeptBatches = 128;
+constexpr qsizetype kKeptBatchCharacters = 4096;
+
+// Runs one session's requests in the order they came, on a thread of its own.
+class Worker {
+public:
+    Worker() : m_thread([this] { loop(); }) {}
+    // Finishes the requests already posted, then ends the thread.
+    ~Worker() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_ending = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    void post(std::function<void()> job) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_jobs.push_back(std::move(job));
+        }
+        m_wake.notify_one();
+    }
+
+private:
+    void loop() {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return m_ending || !m_jobs.empty(); });
+                if (m_jobs.empty())
+                    return;
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
+            }
+            job();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_jobs;
+    bool m_ending = false;
+    std::thread m_thread; // last: starts once the members it uses exist
+};
+
 struct Connection {
+    // The network thread's.
     QTcpSocket* socket = nullptr;
     QByteArray input;
     QByteArray message;
     quint8 messageType = 0;
+    int waiting = 0;      // requests handed to the worker and not answered yet
+    bool closing = false; // what still arrives is not answered
+    std::atomic_bool admitted{false}; // logged in: larger requests are accepted
+    // The worker's.
     Session session;
     int packetSize = 4096;
     quint64 transaction = 0; // descriptor of the open transaction, 0 when none
     quint64 nextTransaction = 0;
-    bool closing = false; // what still arrives is not answered
+    Worker worker; // last: its thread ends before the rest goes
 };
 
 // Turns a handler's results into one token stream: every statement closes with a DONE that says
@@ -58,6 +128,12 @@ Message refusal(const QString& text) {
     return Message{4002, 1, 16, text};
 }
 
+template <typename List, typename Item> void keepLatest(List& list, Item item) {
+    list << std::move(item);
+    if (list.size() > kKeptBatches)
+        list.remove(0, list.size() - kKeptBatches);
+}
+
 } // namespace
 
 class ServerCore {
@@ -68,11 +144,18 @@ public:
 
     ~ServerCore() {
         // The sockets go first, silently: their last signals must not reach a half-destroyed core.
-        for (auto& [socket, connection] : m_connections) {
-            QObject::disconnect(socket, nullptr, nullptr, nullptr);
-            delete socket;
+        // Running statements are told to stop; each worker ends with its thread.
+        for (auto* list : {&m_connections, &m_closing}) {
+            for (auto& [id, c] : *list) {
+                if (c->socket) {
+                    QObject::disconnect(c->socket, nullptr, nullptr, nullptr);
+                    delete c->socket;
+                }
+                c->session.cancel->store(true);
+            }
         }
         m_connections.clear();
+        m_closing.clear();
     }
     ServerCore(const ServerCore&) = delete;
     ServerCore& operator=(const ServerCore&) = delete;
@@ -81,63 +164,130 @@ public:
     quint16 port() const { return m_server.serverPort(); }
 
 private:
+    using Connections = std::map<int, std::unique_ptr<Connection>>;
+
     void accept() {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            const int id = ++m_sessionCount;
             auto connection = std::make_unique<Connection>();
             connection->socket = socket;
-            connection->session.id = ++m_sessionCount;
-            Connection* c = connection.get();
-            m_connections[socket] = std::move(connection);
-            m_owner.publish(c->session);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, c] { read(*c); });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket,
-                             [this, socket] { drop(socket); });
+            connection->session.id = id;
+            m_owner.publish(connection->session);
+            m_connections[id] = std::move(connection);
+            // What the client sends is taken in bounded pieces; the rest waits in its socket.
+            socket->setReadBufferSize(kReadChunk);
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, id] { read(id); });
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, id] { read(id); });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, id] { drop(id); });
         }
     }
 
-    void drop(QTcpSocket* socket) {
-        const auto it = m_connections.find(socket);
+    Connection* find(int id) {
+        const auto it = m_connections.find(id);
+        return it == m_connections.end() ? nullptr : it->second.get();
+    }
+
+    // The connection leaves the list at once; it goes when its worker has finished with it.
+    void drop(int id) {
+        const auto it = m_connections.find(id);
         if (it == m_connections.end())
             return;
-        if (config().closed && it->second->session.loggedIn)
-            config().closed(it->second->session);
-        socket->deleteLater();
+        Connection* c = it->second.get();
+        m_closing[id] = std::move(it->second);
         m_connections.erase(it);
+        c->socket->deleteLater();
+        c->socket = nullptr;
+        c->session.cancel->store(true);
+        c->worker.post([this, c, id] {
+            if (config().closed && c->session.loggedIn)
+                config().closed(c->session);
+            if (!config().keepClosedSessions)
+                m_owner.forget(id);
+            onNetworkThread([this, id] { m_closing.erase(id); });
+        });
     }
 
-    void read(Connection& c) {
-        c.input += c.socket->readAll();
-        if (c.closing)
+    template <typename F> void onNetworkThread(F f) {
+        QMetaObject::invokeMethod(&m_server, std::move(f), Qt::QueuedConnection);
+    }
+
+    qsizetype limit(const Connection& c) const {
+        if (c.admitted)
+            return kMaxRequest;
+        return c.messageType == tds::PreLogin ? kMaxPreLogin : kMaxLogin;
+    }
+
+    void read(int id) {
+        Connection* c = find(id);
+        if (!c)
             return;
-        while (c.input.size() >= 8) {
-            const quint16 length = qFromBigEndian<quint16>(c.input.constData() + 2);
+        if (c->closing) {
+            c->socket->readAll();
+            return;
+        }
+        for (;;) {
+            if (c->waiting >= kMaxWaiting || c->socket->bytesToWrite() > kMaxUnsent)
+                return; // read again once answers have gone out
+            if (c->input.size() < kReadChunk)
+                c->input += c->socket->read(kReadChunk - c->input.size());
+            if (c->input.size() < 8)
+                return;
+            const quint16 length = qFromBigEndian<quint16>(c->input.constData() + 2);
             if (length < 8) {
-                c.socket->abort();
+                c->socket->abort();
                 return;
             }
-            if (c.input.size() < length)
+            if (c->input.size() < length)
                 return;
-            const auto type = quint8(c.input[0]);
-            const bool last = (quint8(c.input[1]) & 0x01) != 0;
-            if (c.message.isEmpty())
-                c.messageType = type;
-            c.message += c.input.mid(8, length - 8);
-            c.input.remove(0, length);
-            if (last) {
-                const QByteArray body = std::exchange(c.message, QByteArray());
-                handle(c, c.messageType, body);
-                if (c.closing)
-                    return;
+            const auto type = quint8(c->input[0]);
+            const bool last = (quint8(c->input[1]) & 0x01) != 0;
+            if (c->message.isEmpty())
+                c->messageType = type;
+            if (c->message.size() + length - 8 > limit(*c)) {
+                c->socket->abort();
+                return;
             }
+            c->message += c->input.mid(8, length - 8);
+            c->input.remove(0, length);
+            if (last)
+                dispatch(*c, c->messageType, std::exchange(c->message, QByteArray()));
         }
     }
 
-    void send(Connection& c, const QByteArray& body) {
-        c.socket->write(tds::packets(tds::TabularResult, body, c.packetSize));
+    // Hands a whole message to the session's worker. An ATTENTION also tells the statement
+    // running or waiting there to stop.
+    void dispatch(Connection& c, quint8 type, const QByteArray& body) {
+        if (type == tds::Attention)
+            c.session.cancel->store(true);
+        ++c.waiting;
+        Connection* p = &c;
+        c.worker.post([this, p, type, body] { handle(*p, type, body); });
+    }
+
+    // From the worker: the answer to one request (nothing when it stays silent); then the
+    // connection is read on, closed when asked.
+    void answer(Connection& c, const QByteArray& body, bool close = false) {
+        m_owner.publish(c.session);
+        const QByteArray bytes =
+            body.isEmpty() ? QByteArray()
+                           : tds::packets(tds::TabularResult, body, c.packetSize, c.session.id);
+        onNetworkThread([this, id = c.session.id, bytes, close] {
+            Connection* n = find(id);
+            if (!n)
+                return;
+            --n->waiting;
+            n->socket->write(bytes);
+            if (close) {
+                n->closing = true;
+                n->socket->disconnectFromHost();
+                return;
+            }
+            read(id);
+        });
     }
 
     void refuse(Connection& c, const QString& text) {
-        send(c, tds::message(refusal(text), config().serverName) + tds::done(tds::DoneError));
+        answer(c, tds::message(refusal(text), config().serverName) + tds::done(tds::DoneError));
     }
 
     const ServerConfig& config() const { return m_owner.config(); }
@@ -145,27 +295,28 @@ private:
     void handle(Connection& c, quint8 type, const QByteArray& body) {
         switch (type) {
         case tds::PreLogin:
-            send(c, tds::preLoginResponse());
+            answer(c, tds::preLoginResponse());
             return;
         case tds::Login7:
             login(c, body);
-            break;
+            return;
         case tds::SqlBatch:
             batch(c, body);
-            break;
+            return;
         case tds::TransactionManager:
             transaction(c, body);
-            break;
+            return;
         case tds::Attention:
+            // Whatever was running has stopped; the client reads up to this DONE.
+            c.session.cancel->store(false);
             ++c.session.attentions;
-            send(c, tds::done(tds::DoneAttention));
-            break;
+            answer(c, tds::done(tds::DoneAttention));
+            return;
         default:
             refuse(c, QStringLiteral("The simulator does not handle TDS packet type 0x%1.")
                           .arg(type, 2, 16, QLatin1Char('0')));
             return;
         }
-        m_owner.publish(c.session);
     }
 
     void login(Connection& c, const QByteArray& body) {
@@ -184,13 +335,16 @@ private:
             failed = Message{18456, 1, 14,
                              QStringLiteral("Login failed for user '%1'.").arg(login->user)};
         if (failed) {
-            send(c, tds::message(*failed, config().serverName) + tds::done(tds::DoneError));
+            // The server closes a connection whose login it refused.
+            answer(c, tds::message(*failed, config().serverName) + tds::done(tds::DoneError),
+                   true);
             return;
         }
         c.session.loggedIn = true;
+        c.admitted = true;
         if (login->packetSize >= 512 && login->packetSize <= 32767)
             c.packetSize = int(login->packetSize);
-        send(c, tds::loginSuccess(c.session.database, quint32(c.packetSize)));
+        answer(c, tds::loginSuccess(c.session.database, quint32(c.packetSize)));
     }
 
     void batch(Connection& c, const QByteArray& body) {
@@ -203,34 +357,34 @@ private:
             refuse(c, QStringLiteral("The SQL batch's headers are malformed."));
             return;
         }
-        c.session.batches << *text;
-        const Reply reply = config().handler ? config().handler(*text, c.session) : Reply{};
-        for (int id : reply.killSessions)
-            kill(id);
+        keepLatest(c.session.batches, text->left(kKeptBatchCharacters));
+        // A batch the client cancelled before it started does not run.
+        const Reply reply = config().handler && !c.session.cancelled()
+                                ? config().handler(*text, c.session)
+                                : Reply({}, true);
+        if (!reply.killSessions.isEmpty()) {
+            onNetworkThread([this, ids = reply.killSessions] {
+                for (int id : ids) {
+                    if (Connection* other = find(id))
+                        other->socket->abort();
+                }
+            });
+        }
         if (reply.disconnect) {
-            // Later, from the event loop: the connection must outlive this call.
-            QTcpSocket* s = c.socket;
-            QMetaObject::invokeMethod(
-                s, [s] { s->abort(); }, Qt::QueuedConnection);
-            c.closing = true;
+            answer(c, {});
+            onNetworkThread([this, id = c.session.id] {
+                if (Connection* n = find(id)) {
+                    n->closing = true;
+                    n->socket->abort();
+                }
+            });
             return;
         }
-        // Silence until the client's ATTENTION, which is answered on its own.
-        if (reply.neverAnswer)
-            return;
-        send(c, encodeReply(reply, config().serverName));
-    }
-
-    // Ends another session's connection, as the server does to make room for a single user.
-    void kill(int sessionId) {
-        for (auto& [socket, connection] : m_connections) {
-            if (connection->session.id == sessionId) {
-                QTcpSocket* s = socket;
-                QMetaObject::invokeMethod(
-                    s, [s] { s->abort(); }, Qt::QueuedConnection);
-                return;
-            }
-        }
+        // A cancelled batch, or one scripted to stay silent, is answered by the ATTENTION's DONE.
+        if (reply.neverAnswer || c.session.cancelled())
+            answer(c, {});
+        else
+            answer(c, encodeReply(reply, config().serverName));
     }
 
     void transaction(Connection& c, const QByteArray& body) {
@@ -240,11 +394,12 @@ private:
             refuse(c, QStringLiteral("The transaction request is not supported."));
             return;
         }
-        c.session.transactions << TransactionStep{*request, beginNew};
+        keepLatest(c.session.transactions, TransactionStep{*request, beginNew});
         if (config().transaction) {
             if (const std::optional<Message> refused =
                     config().transaction(*request, beginNew, c.session)) {
-                send(c, tds::message(*refused, config().serverName) + tds::done(tds::DoneError));
+                answer(c,
+                       tds::message(*refused, config().serverName) + tds::done(tds::DoneError));
                 return;
             }
         }
@@ -265,12 +420,13 @@ private:
             }
         }
         c.session.inTransaction = c.transaction != 0;
-        send(c, out + tds::done(tds::DoneFinal));
+        answer(c, out + tds::done(tds::DoneFinal));
     }
 
     TdsServer& m_owner;
     QTcpServer m_server;
-    std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
+    Connections m_connections;
+    Connections m_closing; // gone from the network, their workers still finishing
     int m_sessionCount = 0;
 };
 
@@ -328,6 +484,11 @@ void TdsServer::publish(const Session& session) {
         }
     }
     m_sessions << session;
+}
+
+void TdsServer::forget(int sessionId) {
+    std::lock_guard lock(m_mutex);
+    m_sessions.removeIf([sessionId](const Session& s) { return s.id == sessionId; });
 }
 
 } // namespace quenlor::sim

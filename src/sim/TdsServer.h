@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -73,13 +74,18 @@ struct Session {
     QString password; // as decoded from LOGIN7
     QString database;
     bool loggedIn = false;
-    QStringList batches;
+    QStringList batches; // the latest ones only, each cut to a few thousand characters
     QList<TransactionStep> transactions;
     bool inTransaction = false;
     int attentions = 0;
+    // Set when the client's ATTENTION arrives or it goes away; a running statement stops at its
+    // next step when it sees it.
+    std::shared_ptr<std::atomic_bool> cancel = std::make_shared<std::atomic_bool>(false);
+    [[nodiscard]] bool cancelled() const { return cancel && cancel->load(); }
 };
 
-// Given a batch's text and its session, the results to send back. Runs on the server's thread.
+// Given a batch's text and its session, the results to send back. Runs on the session's own
+// thread: handlers of different sessions run at the same time.
 using BatchHandler = std::function<Reply(const QString& sql, Session& session)>;
 
 // Decides a login whose user, password and database the session holds; nullopt accepts it.
@@ -97,9 +103,11 @@ struct ServerConfig {
     LoginHandler login;             // when empty, user and password above decide
     TransactionHandler transaction; // when empty, every request is granted
     CloseHandler closed;
+    bool keepClosedSessions = false; // sessions() goes on listing closed sessions, for tests
 };
 
-// A SQL Server stand-in speaking TDS 7.4 on 127.0.0.1, with its own network thread.
+// A SQL Server stand-in speaking TDS 7.4 on 127.0.0.1: one network thread reads and writes every
+// connection, and each session's requests run in order on a thread of the session's own.
 class TdsServer {
 public:
     explicit TdsServer(ServerConfig config);
@@ -112,11 +120,12 @@ public:
     void stop();
     [[nodiscard]] quint16 port() const { return m_port; }
 
-    // A snapshot of every session seen so far, oldest first.
+    // A snapshot of the open sessions (and the closed ones when kept), oldest first.
     [[nodiscard]] QList<Session> sessions() const;
 
-    // Called by the network thread.
+    // Called by the sessions' threads.
     void publish(const Session& session);
+    void forget(int sessionId);
     [[nodiscard]] const ServerConfig& config() const { return m_config; }
 
 private:

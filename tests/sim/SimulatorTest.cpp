@@ -16,11 +16,13 @@
 
 #include <QDir>
 #include <QTcpSocket>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <tuple>
 
 namespace quenlor::sim::test {
@@ -144,7 +146,17 @@ const QList<Exchange> kExchanges = {
      "x: 'after'"},
 };
 
-Reply script(const QString& sql, Session&) {
+// "LongStatement" runs until its client cancels it and another session has been answered (a
+// minute at most), and says when it starts.
+std::atomic_bool longStarted = false, otherServed = false;
+
+Reply script(const QString& sql, Session& session) {
+    for (int i = 0; sql == u"LongStatement"_s && i < 6000; ++i) {
+        longStarted = true;
+        if (session.cancelled() && otherServed)
+            return Reply({RowCount{1}});
+        QThread::msleep(10);
+    }
     for (const Exchange& row : kExchanges) {
         if (sql == QLatin1String(row.name))
             return Reply(row.reply);
@@ -193,21 +205,54 @@ TEST(TdsServer, RepliesReachTheProgramAsItReadsThem) {
     }
 }
 
-TEST(TdsServer, PacketsNoDriverSendsAreRefusedOrEndTheConnection) {
-    // name, type, length as the header gives it (8 is the header alone), and whether the server
-    // answers with an error or ends the connection
-    const std::tuple<const char*, quint8, quint8, bool> packets[] = {
-        {"BatchBeforeLogin", 0x01, 8, true},
-        {"LengthShorterThanTheHeader", 0x01, 4, false},
+TEST(TdsServer, ACancelledStatementHoldsUpNoOtherSessionAndClosedSessionsAreForgotten) {
+    const std::unique_ptr<TdsServer> server = scriptedServer();
+    OdbcConnector::Options options = OdbcConnector::platformDefaults();
+    options.loginTimeoutSeconds = 5;
+    options.queryTimeoutSeconds = 1;
+    const auto open = [&] {
+        return OdbcConnector(options).open(
+            {u"127.0.0.1,%1"_s.arg(server->port()), u"master"_s, u"sa"_s, u"Secret#1"_s});
     };
-    for (const auto& [name, type, length, refused] : packets) {
+    const std::unique_ptr<Database> cancelled = open();
+    std::thread running([&] {
+        EXPECT_THROW((void)cancelled->query(u"LongStatement"_s), DbError);
+        EXPECT_EQ(cancelled->query(u"ResultAfterCountsAndAMessage"_s).rows.size(), 1);
+    });
+    for (int i = 0; i < 1000 && !longStarted; ++i)
+        QThread::msleep(10);
+    std::unique_ptr<Database> other = open();
+    EXPECT_EQ(other->query(u"TextsIntegersNullsAndEmptyTexts"_s).rows.size(), 3);
+    otherServed = true;
+    other.reset();
+    running.join();
+    for (int i = 0; i < 500 && server->sessions().size() > 1; ++i)
+        QThread::msleep(10);
+    EXPECT_EQ(server->sessions().size(), 1) << "the closed session is still kept";
+}
+
+TEST(TdsServer, PacketsNoDriverSendsAreRefusedOrEndTheConnection) {
+    // name, type, length as the header gives it (8 is the header alone), how many such packets
+    // (all but a single one leave the message open), and whether the server answers with an
+    // error or ends the connection
+    const std::tuple<const char*, quint8, quint16, int, bool> packets[] = {
+        {"BatchBeforeLogin", 0x01, 8, 1, true},
+        {"LengthShorterThanTheHeader", 0x01, 4, 1, false},
+        {"PreLoginOfMegabytes", 0x12, 32768, 64, false},
+        {"LoginOfMegabytes", 0x10, 32768, 64, false},
+    };
+    for (const auto& [name, type, length, count, refused] : packets) {
         SCOPED_TRACE(name);
         const std::unique_ptr<TdsServer> server = scriptedServer();
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, server->port());
         ASSERT_TRUE(socket.waitForConnected(3000));
-        const char header[8] = {char(type), 0x01, 0x00, char(length), 0x00, 0x00, 0x01, 0x00};
-        socket.write(header, 8);
+        QByteArray packet(std::max<int>(length, 8), '\0');
+        packet[0] = char(type);
+        packet[1] = char(count == 1 ? 0x01 : 0x00);
+        qToBigEndian(length, packet.data() + 2);
+        for (int i = 0; i < count; ++i)
+            socket.write(packet);
         QByteArray reply;
         while (
             (reply.size() < 8 || reply.size() < qFromBigEndian<quint16>(reply.constData() + 2)) &&

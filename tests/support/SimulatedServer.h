@@ -31,7 +31,9 @@ public:
             m_data = std::make_unique<QTemporaryDir>(QDir::temp().filePath("quenlor-sim-XXXXXX"));
         while (m_data->path().contains(QLatin1String("zt"), Qt::CaseInsensitive));
         m_engine = std::make_unique<sim::Engine>(s, m_data->path(), paths);
-        m_server = std::make_unique<sim::TdsServer>(m_engine->serverConfig());
+        sim::ServerConfig config = m_engine->serverConfig();
+        config.keepClosedSessions = true; // checks read what every session sent
+        m_server = std::make_unique<sim::TdsServer>(config);
         if (!m_server->start())
             throw std::runtime_error("the simulated server cannot listen");
     }
