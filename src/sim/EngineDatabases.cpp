@@ -45,6 +45,7 @@ ServerConfig Engine::serverConfig() {
     ServerConfig config;
     config.user = m_server.user;
     config.password = m_server.password;
+    config.version = m_server.productVersion;
     config.handler = [this](const QString& sql, Session& session) { return batch(sql, session); };
     config.login = [this](Session& session) { return login(session); };
     config.transaction = [this](TransactionRequest request, bool beginsNew, Session& session) {

@@ -1,5 +1,6 @@
 #include "sim/TdsProtocol.h"
 
+#include <QStringList>
 #include <QtEndian>
 
 namespace quenlor::sim::tds {
@@ -83,6 +84,14 @@ qsizetype afterHeaders(const QByteArray& body) {
     return qsizetype(total);
 }
 
+// Major, minor and build number (big-endian), as pre-login and LOGINACK carry a version.
+QByteArray versionBytes(const QString& version) {
+    const QStringList parts = version.split(u'.');
+    char b[4] = {char(parts.value(0).toUInt()), char(parts.value(1).toUInt()), 0, 0};
+    qToBigEndian(quint16(parts.value(2).toUInt()), b + 2);
+    return QByteArray(b, 4);
+}
+
 // Longest NVARCHAR the simulator declares: NVARCHAR(4000).
 constexpr quint16 nvarcharMaxBytes = 8000;
 
@@ -106,7 +115,7 @@ QByteArray packets(quint8 type, const QByteArray& body, int packetSize, int spid
     return out;
 }
 
-QByteArray preLoginResponse() {
+QByteArray preLoginResponse(const QString& version) {
     // Two options (VERSION, ENCRYPTION) and the terminator: 2 * 5 + 1 bytes of table.
     QByteArray out;
     const quint16 table = 11;
@@ -120,8 +129,9 @@ QByteArray preLoginResponse() {
     option(0x00, table, 6);
     option(0x01, table + 6, 1);
     putU8(out, 0xFF);
-    out.append("\x0F\x00\x07\xD0\x00\x00", 6); // version 15.0.2000
-    putU8(out, 0x02);                          // ENCRYPT_NOT_SUP
+    out += versionBytes(version);
+    putU16(out, 0); // sub-build
+    putU8(out, 0x02); // ENCRYPT_NOT_SUP
     return out;
 }
 
@@ -218,8 +228,12 @@ QByteArray message(const Message& msg, const QString& serverName) {
     return out + data;
 }
 
-QByteArray loginSuccess(const QString& database, quint32 packetSize) {
-    QByteArray out = envChange(1, bVarChar(database), bVarChar(QStringLiteral("master")));
+QByteArray databaseChange(const QString& database, const QString& before) {
+    return envChange(1, bVarChar(database), bVarChar(before));
+}
+
+QByteArray loginSuccess(const QString& database, quint32 packetSize, const QString& version) {
+    QByteArray out = databaseChange(database, QStringLiteral("master"));
     QByteArray coll;
     putU8(coll, 5);
     coll.append(collation, 5);
@@ -229,7 +243,7 @@ QByteArray loginSuccess(const QString& database, quint32 packetSize) {
     putU8(ack, 1);                     // SQL interface
     ack.append("\x74\x00\x00\x04", 4); // TDS 7.4
     putBVarChar(ack, QStringLiteral("Microsoft SQL Server"));
-    ack.append("\x0F\x00\x07\xD0", 4);
+    ack += versionBytes(version);
     putU8(out, 0xAD);
     putU16(out, quint16(ack.size()));
     out += ack;

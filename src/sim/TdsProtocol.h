@@ -38,7 +38,8 @@ struct Login {
 // Splits one message into packets of at most packetSize bytes, each naming the session.
 QByteArray packets(quint8 type, const QByteArray& body, int packetSize, int spid = 0);
 
-QByteArray preLoginResponse();
+// version is the server's product version, "major.minor.build[.revision]".
+QByteArray preLoginResponse(const QString& version);
 // nullopt when the message is too short or its offsets point outside it.
 std::optional<Login> parseLogin7(const QByteArray& body);
 QString decodePassword(const QByteArray& obfuscated);
@@ -49,7 +50,8 @@ std::optional<TransactionRequest> transactionRequest(const QByteArray& body, boo
 
 QByteArray done(quint16 status, quint16 command = 0, quint64 rows = 0);
 QByteArray message(const Message& msg, const QString& serverName);
-QByteArray loginSuccess(const QString& database, quint32 packetSize);
+QByteArray loginSuccess(const QString& database, quint32 packetSize, const QString& version);
+QByteArray databaseChange(const QString& database, const QString& before);
 QByteArray resultSet(const ResultSet& set);
 QByteArray transactionChange(TransactionRequest kind, quint64 descriptor);
 

@@ -295,7 +295,7 @@ private:
     void handle(Connection& c, quint8 type, const QByteArray& body) {
         switch (type) {
         case tds::PreLogin:
-            answer(c, tds::preLoginResponse());
+            answer(c, tds::preLoginResponse(config().version));
             return;
         case tds::Login7:
             login(c, body);
@@ -344,7 +344,7 @@ private:
         c.admitted = true;
         if (login->packetSize >= 512 && login->packetSize <= 32767)
             c.packetSize = int(login->packetSize);
-        answer(c, tds::loginSuccess(c.session.database, quint32(c.packetSize)));
+        answer(c, tds::loginSuccess(c.session.database, quint32(c.packetSize), config().version));
     }
 
     void batch(Connection& c, const QByteArray& body) {
@@ -359,6 +359,7 @@ private:
         }
         keepLatest(c.session.batches, text->left(kKeptBatchCharacters));
         // A batch the client cancelled before it started does not run.
+        const QString database = c.session.database;
         const Reply reply = config().handler && !c.session.cancelled()
                                 ? config().handler(*text, c.session)
                                 : Reply({}, true);
@@ -383,6 +384,9 @@ private:
         // A cancelled batch, or one scripted to stay silent, is answered by the ATTENTION's DONE.
         if (reply.neverAnswer || c.session.cancelled())
             answer(c, {});
+        else if (c.session.database != database)
+            answer(c, tds::databaseChange(c.session.database, database) +
+                          encodeReply(reply, config().serverName));
         else
             answer(c, encodeReply(reply, config().serverName));
     }

@@ -99,6 +99,7 @@ struct ServerConfig {
     QString user = QStringLiteral("sa");
     QString password;
     QString serverName = QStringLiteral("QUENLOR-SIM");
+    QString version = QStringLiteral("15.0.2000"); // announced at pre-login and login
     BatchHandler handler;
     LoginHandler login;             // when empty, user and password above decide
     TransactionHandler transaction; // when empty, every request is granted

@@ -7,6 +7,7 @@
 // the shipped server with the most troubles: the refusals a database's state, its server's
 // version or a transaction causes.
 
+#include "platform/odbc/OdbcApi.h"
 #include "platform/odbc/OdbcConnector.h"
 #include "sim/Engine.h"
 #include "sim/Scenario.h"
@@ -30,6 +31,7 @@ namespace {
 
 using namespace Qt::StringLiterals;
 using namespace quenlor::sim::sql;
+using namespace quenlor::odbc;
 
 enum class Kind { Like, Compare, Translate };
 
@@ -144,6 +146,7 @@ const QList<Exchange> kExchanges = {
      {RowCount{3}, Message{0, 1, 0, u"note"_s}, RowCount{0},
       ResultSet{{Column{u"x"_s}}, {{u"after"_s}}}},
      "x: 'after'"},
+    {"UseHRDB", {}, ": "}, // switches the session to HRDB
 };
 
 // "LongStatement" runs until its client cancels it and another session has been answered (a
@@ -151,6 +154,8 @@ const QList<Exchange> kExchanges = {
 std::atomic_bool longStarted = false, otherServed = false;
 
 Reply script(const QString& sql, Session& session) {
+    if (sql == u"UseHRDB"_s)
+        session.database = u"HRDB"_s;
     for (int i = 0; sql == u"LongStatement"_s && i < 6000; ++i) {
         longStarted = true;
         if (session.cancelled() && otherServed)
@@ -168,6 +173,7 @@ std::unique_ptr<TdsServer> scriptedServer() {
     ServerConfig config;
     config.password = u"Secret#1"_s;
     config.handler = script;
+    config.version = u"8.00.2039"_s;
     auto server = std::make_unique<TdsServer>(config);
     EXPECT_TRUE(server->start());
     return server;
@@ -203,6 +209,29 @@ TEST(TdsServer, RepliesReachTheProgramAsItReadsThem) {
         }
         EXPECT_EQ(read, QString::fromUtf8(row.read));
     }
+}
+
+TEST(TdsServer, TheDriverLearnsTheVersionAndTheDatabaseABatchSwitchedTo) {
+    const std::unique_ptr<TdsServer> server = scriptedServer();
+    const std::vector<SQLWCHAR> connect = toWide(OdbcConnector().connectionString(
+        {u"127.0.0.1,%1"_s.arg(server->port()), u"master"_s, u"sa"_s, u"Secret#1"_s}));
+    SQLHDBC dbc = nullptr;
+    SQLHSTMT statement = nullptr;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(connect.data()),
+                                                SQL_NTS, nullptr, 0, nullptr,
+                                                SQL_DRIVER_NOPROMPT)));
+    SQLWCHAR version[32] = {}, database[32] = {};
+    SQLGetInfoW(dbc, SQL_DBMS_VER, version, sizeof version, nullptr);
+    EXPECT_EQ(fromWide(version, -1), u"08.00.2039"_s);
+    std::vector<SQLWCHAR> use = toWide(u"UseHRDB"_s);
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &statement);
+    SQLExecDirectW(statement, use.data(), SQL_NTS);
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    SQLGetConnectAttrW(dbc, SQL_ATTR_CURRENT_CATALOG, database, sizeof database, nullptr);
+    EXPECT_EQ(fromWide(database, -1), u"HRDB"_s);
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
 }
 
 TEST(TdsServer, ACancelledStatementHoldsUpNoOtherSessionAndClosedSessionsAreForgotten) {
@@ -266,6 +295,7 @@ TEST(TdsServer, PacketsNoDriverSendsAreRefusedOrEndTheConnection) {
         }
         ASSERT_GE(reply.size(), 21) << "the server stayed silent";
         EXPECT_EQ(quint8(reply[0]), 0x04);
+        EXPECT_EQ(qFromBigEndian<quint16>(reply.constData() + 4), server->sessions().value(0).id);
         EXPECT_EQ(quint8(reply[8]), 0xAA) << "not an ERROR token";
         // The closing DONE carries the error flag.
         EXPECT_EQ(quint8(reply[reply.size() - 13]), 0xFD);
