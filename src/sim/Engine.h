@@ -135,6 +135,7 @@ public:
     QVariant databaseProperty(const QString& database, const QString& property) const;
     QString currentDatabase() const;
     int currentSession() const;
+    int currentTransactionDepth() const;
 
 private:
     mutable std::recursive_mutex m_mutex;

@@ -88,6 +88,7 @@ std::optional<Message> Engine::beginTransaction(Session& session) {
     exec(QStringLiteral("BEGIN"));
     m_transactionOwner = session.id;
     session.inTransaction = true;
+    session.transactionDepth = 1;
     return std::nullopt;
 }
 
@@ -99,6 +100,7 @@ std::optional<Message> Engine::endTransaction(bool commit, Session& session) {
         m_transactionOwner = 0;
     }
     session.inTransaction = false;
+    session.transactionDepth = 0;
     return std::nullopt;
 }
 
@@ -121,6 +123,12 @@ std::optional<Message> Engine::transaction(TransactionRequest request, bool begi
 void Engine::transactionStatement(TransactionRequest request, Session& session, Reply& reply) {
     if (request != TransactionRequest::Begin && m_transactionOwner != session.id) {
         reply.results << message(request == TransactionRequest::Commit ? 3902 : 3903);
+        return;
+    }
+    // A BEGIN inside a transaction only nests it, and a COMMIT of a nested one unwinds a level.
+    if (m_transactionOwner == session.id && request != TransactionRequest::Rollback &&
+        (request == TransactionRequest::Begin || session.transactionDepth > 1)) {
+        session.transactionDepth += request == TransactionRequest::Begin ? 1 : -1;
         return;
     }
     std::optional<Message> failed =

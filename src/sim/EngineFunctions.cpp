@@ -139,6 +139,10 @@ void tsqlSpid(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_int(ctx, engineOf(ctx)->currentSession());
 }
 
+void tsqlTranCount(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_int(ctx, engineOf(ctx)->currentTransactionDepth());
+}
+
 } // namespace
 
 void detail::registerFunctions(sqlite3* db, Engine* engine) {
@@ -163,6 +167,7 @@ void detail::registerFunctions(sqlite3* db, Engine* engine) {
         {"tsql_version", 0, tsqlVersion},
         {"tsql_servername", 0, tsqlServerName},
         {"tsql_spid", 0, tsqlSpid},
+        {"tsql_trancount", 0, tsqlTranCount},
     };
     for (const Function& f : functions)
         sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8, engine, f.call, nullptr,
@@ -212,6 +217,10 @@ QString Engine::currentDatabase() const {
 
 int Engine::currentSession() const {
     return m_current ? m_current->id : 0;
+}
+
+int Engine::currentTransactionDepth() const {
+    return m_current ? m_current->transactionDepth : 0;
 }
 
 } // namespace quenlor::sim

@@ -13,7 +13,7 @@
 //   number literals stays an addition);
 // - ISNULL, LEFT, RIGHT, LEN, CHARINDEX, GETDATE, DB_NAME, SERVERPROPERTY, DATABASEPROPERTY and
 //   DATABASEPROPERTYEX, which the engine provides under its own names;
-// - @@VERSION, @@SERVERNAME and @@SPID.
+// - @@VERSION, @@SERVERNAME, @@SPID and @@TRANCOUNT.
 // One change is for speed only: "FROM t1 FULL JOIN t2 ON ..." becomes "FROM t2 FULL JOIN t1 ON
 // ...". The result is the same (the program names its columns and orders its listings), but the
 // engine loops over the first table and probes the second, and the program's full joins name the
@@ -91,6 +91,8 @@ QString variableExpression(const QString& upper) {
         return QStringLiteral("tsql_servername()");
     if (upper == QLatin1String("@@SPID"))
         return QStringLiteral("tsql_spid()");
+    if (upper == QLatin1String("@@TRANCOUNT"))
+        return QStringLiteral("tsql_trancount()");
     return {};
 }
 

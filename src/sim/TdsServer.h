@@ -77,6 +77,7 @@ struct Session {
     QStringList batches; // the latest ones only, each cut to a few thousand characters
     QList<TransactionStep> transactions;
     bool inTransaction = false;
+    int transactionDepth = 0; // @@TRANCOUNT: BEGIN TRAN nests, COMMIT unwinds one level
     int attentions = 0;
     // Set when the client's ATTENTION arrives or it goes away; a running statement stops at its
     // next step when it sees it.

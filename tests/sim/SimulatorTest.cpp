@@ -321,6 +321,9 @@ const Statements kStatements[] = {
     {"NoDropOrSwitchInsideATransaction", "#574 / #226 / 1",
      "begin tran; drop database HRDB; alter database HRDB set single_user with rollback "
      "immediate; rollback; select count(*) from master..sysdatabases where name='HRDB'"},
+    {"NestedBeginTranCountsAndItsCommitUnwindsOneLevel", "2 / 1 / 0",
+     "begin tran; begin tran; select @@trancount; commit; select @@trancount; rollback; "
+     "select @@trancount"},
     {"SwitchWithOthersInNeedsRollbackImmediate", "#5064 / #5069 / #102",
      "alter database HRDB set single_user; alter database HRDB set single_user with rollback",
      "use HRDB"},
