@@ -158,7 +158,7 @@ template <typename C, typename Rules> struct Like {
     }
 
     bool isPercent(const C* p) const {
-        return p < pEnd && *p == C(u'%') && !(escape == C(u'%') && p + 1 < pEnd);
+        return *p == C(u'%') && !(escape == C(u'%') && p + 1 < pEnd);
     }
 
     // Without recursion: every element but '%' takes one character, so on a mismatch only the
@@ -172,7 +172,10 @@ template <typename C, typename Rules> struct Like {
         const C* afterPercent = nullptr; // the pattern after the last '%' met
         const C* resume = nullptr;       // where the value starts after it
         for (;;) {
-            if (isPercent(p)) {
+            if (p == pEnd) {
+                if (v >= vText)
+                    return true;
+            } else if (isPercent(p)) {
                 while (p < pEnd && *p == C(u'%'))
                     ++p;
                 if (p == pEnd)
@@ -180,13 +183,12 @@ template <typename C, typename Rules> struct Like {
                 afterPercent = p;
                 resume = v;
                 continue;
-            }
-            if (p == pEnd && v >= vText)
-                return true;
-            if (const C* next = p < pEnd && v < vEnd ? take(p, *v) : nullptr) {
-                p = next;
-                ++v;
-                continue;
+            } else if (v < vEnd) {
+                if (const C* next = take(p, *v)) {
+                    p = next;
+                    ++v;
+                    continue;
+                }
             }
             if (!afterPercent || resume == vEnd)
                 return false;
