@@ -57,7 +57,9 @@ ServerConfig Engine::serverConfig() {
 
 std::optional<Message> Engine::login(Session& session) {
     std::lock_guard lock(m_mutex);
-    if (session.user != m_server.user || session.password != m_server.password)
+    // Login names ignore case, as under the server's default collation; passwords do not.
+    if (session.user.compare(m_server.user, Qt::CaseInsensitive) != 0 ||
+        session.password != m_server.password)
         return message(18456, session.user);
     if (session.database.isEmpty())
         session.database = QStringLiteral("master");

@@ -27,6 +27,7 @@ struct MessageText {
 // clang-format off
 const MessageText kMessages[] = {
     {102, 15, u"Incorrect syntax near '%1'.", u"'%1' 附近有语法错误。"},
+    {103, 15, u"The identifier that starts with '%1' is too long. Maximum length is 128.", u"以 '%1' 开头的 标识符 太长。最大长度为 128。"},
     {195, 15, u"'%1' is not a recognized built-in function name.", u"'%1' 不是可以识别的 内置函数名称。"},
     {207, 16, u"Invalid column name '%1'.", u"列名 '%1' 无效。"},
     {208, 16, u"Invalid object name '%1'.", u"对象名 '%1' 无效。"},
@@ -167,7 +168,12 @@ Reply Engine::batch(const QString& sql, Session& session) {
     timer.start();
     m_current = &session;
     Reply reply;
-    for (const QString& statement : sql::splitStatements(sql)) {
+    // A name too long fails the whole batch before any of it runs.
+    const QString overlong = sql::overlongName(sql);
+    if (!overlong.isEmpty())
+        reply.results << message(103, overlong);
+    for (const QString& statement :
+         overlong.isEmpty() ? sql::splitStatements(sql) : QStringList()) {
         if (session.cancelled())
             break;
         ++m_statements;

@@ -98,95 +98,6 @@ QString variableExpression(const QString& upper) {
 
 // ---- LIKE ----
 
-template <typename Text> struct Matcher {
-    const Text& value;
-    const Text& pattern;
-    QChar escape;
-
-    static QChar fold(QChar c) { return c.toCaseFolded(); }
-
-    // Matches one character class starting at pattern[p] == '['; end receives the index after
-    // ']'. Returns nullopt when the class is not closed (the '[' is then an ordinary character).
-    std::optional<bool> inClass(qsizetype p, QChar c, qsizetype* end) const {
-        qsizetype k = p + 1;
-        bool negate = false;
-        if (k < pattern.size() && pattern[k] == u'^') {
-            negate = true;
-            ++k;
-        }
-        bool found = false;
-        const QChar fc = fold(c);
-        bool first = true;
-        while (k < pattern.size() && (pattern[k] != u']' || first)) {
-            first = false;
-            QChar lo = pattern[k];
-            if (k + 2 < pattern.size() && pattern[k + 1] == u'-' && pattern[k + 2] != u']') {
-                const QChar hi = pattern[k + 2];
-                if ((c >= lo && c <= hi) || (fc >= fold(lo) && fc <= fold(hi)))
-                    found = true;
-                k += 3;
-            } else {
-                if (fold(lo) == fc)
-                    found = true;
-                ++k;
-            }
-        }
-        if (k >= pattern.size())
-            return std::nullopt;
-        *end = k + 1;
-        return found != negate;
-    }
-
-    bool match(qsizetype v, qsizetype p) const {
-        while (p < pattern.size()) {
-            const QChar pc = pattern[p];
-            if (!escape.isNull() && pc == escape && p + 1 < pattern.size()) {
-                if (v >= value.size() || fold(value[v]) != fold(pattern[p + 1]))
-                    return false;
-                ++v;
-                p += 2;
-                continue;
-            }
-            if (pc == u'%') {
-                while (p < pattern.size() && pattern[p] == u'%')
-                    ++p;
-                if (p == pattern.size())
-                    return true;
-                for (qsizetype k = v; k <= value.size(); ++k) {
-                    if (match(k, p))
-                        return true;
-                }
-                return false;
-            }
-            if (v >= value.size())
-                return false;
-            if (pc == u'_') {
-                ++v;
-                ++p;
-                continue;
-            }
-            if (pc == u'[') {
-                qsizetype end = 0;
-                if (const std::optional<bool> in = inClass(p, value[v], &end)) {
-                    if (!*in)
-                        return false;
-                    ++v;
-                    p = end;
-                    continue;
-                }
-            }
-            if (fold(value[v]) != fold(pc))
-                return false;
-            ++v;
-            ++p;
-        }
-        // Trailing blanks of the value do not count.
-        while (v < value.size() && value[v] == u' ')
-            ++v;
-        return v == value.size();
-    }
-};
-
 bool isAscii(const char* s, int n) {
     for (int i = 0; i < n; ++i) {
         if (static_cast<unsigned char>(s[i]) >= 0x80)
@@ -199,69 +110,95 @@ char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
-// The ASCII form of the matcher, on bytes: the listings compare every database name with a
-// pattern per account, and most names are plain ASCII.
-bool asciiMatch(const char* v, const char* vEnd, const char* p, const char* pEnd) {
-    while (p < pEnd) {
-        const char pc = *p;
-        if (pc == '%') {
-            while (p < pEnd && *p == '%')
-                ++p;
-            if (p == pEnd)
-                return true;
-            for (const char* k = v; k <= vEnd; ++k) {
-                if (asciiMatch(k, vEnd, p, pEnd))
-                    return true;
-            }
-            return false;
-        }
-        if (v >= vEnd)
-            return false;
-        if (pc == '_') {
-            ++v;
-            ++p;
-            continue;
-        }
-        if (pc == '[') {
-            const char* k = p + 1;
-            bool negate = false;
-            if (k < pEnd && *k == '^') {
-                negate = true;
+// How characters compare: on bytes for ASCII (the listings compare every database name with a
+// pattern per account, and most names are plain ASCII), by Unicode case folding otherwise.
+struct AsciiRules {
+    static char fold(char c) { return lowerAscii(c); }
+    static bool inRange(char c, char lo, char hi) {
+        return fold(c) >= fold(lo) && fold(c) <= fold(hi);
+    }
+};
+
+struct UnicodeRules {
+    static QChar fold(QChar c) { return c.toCaseFolded(); }
+    static bool inRange(QChar c, QChar lo, QChar hi) {
+        return (c >= lo && c <= hi) || (fold(c) >= fold(lo) && fold(c) <= fold(hi));
+    }
+};
+
+template <typename C, typename Rules> struct Like {
+    const C* pEnd;
+    C escape; // C() when there is none
+
+    // The end of the pattern element at p, one that is not '%', when it takes the value's
+    // character c; nullptr when it does not.
+    const C* take(const C* p, C c) const {
+        if (escape != C() && *p == escape && p + 1 < pEnd)
+            return Rules::fold(c) == Rules::fold(p[1]) ? p + 2 : nullptr;
+        if (*p == C(u'_'))
+            return p + 1;
+        if (*p == C(u'[')) {
+            const C* k = p + 1;
+            const bool negate = k < pEnd && *k == C(u'^');
+            if (negate)
                 ++k;
-            }
-            const char c = lowerAscii(*v);
             bool found = false;
-            bool first = true;
-            while (k < pEnd && (*k != ']' || first)) {
-                first = false;
-                const char lo = lowerAscii(*k);
-                if (k + 2 < pEnd && k[1] == '-' && k[2] != ']') {
-                    if (c >= lo && c <= lowerAscii(k[2]))
-                        found = true;
+            for (bool first = true; k < pEnd && (*k != C(u']') || first); first = false) {
+                if (k + 2 < pEnd && k[1] == C(u'-') && k[2] != C(u']')) {
+                    found = found || Rules::inRange(c, k[0], k[2]);
                     k += 3;
                 } else {
-                    if (c == lo)
-                        found = true;
+                    found = found || Rules::fold(c) == Rules::fold(*k);
                     ++k;
                 }
             }
-            if (k < pEnd) {
-                if (found == negate)
-                    return false;
-                ++v;
-                p = k + 1;
-                continue;
-            }
+            // An unclosed '[' is an ordinary character.
+            if (k < pEnd)
+                return found != negate ? k + 1 : nullptr;
         }
-        if (lowerAscii(*v) != lowerAscii(pc))
-            return false;
-        ++v;
-        ++p;
+        return Rules::fold(c) == Rules::fold(*p) ? p + 1 : nullptr;
     }
-    while (v < vEnd && *v == ' ')
-        ++v;
-    return v == vEnd;
-}
+
+    bool isPercent(const C* p) const {
+        return *p == C(u'%') && !(escape == C(u'%') && p + 1 < pEnd);
+    }
+
+    // Without recursion: every element but '%' takes one character, so on a mismatch only the
+    // last '%' needs to take one more character and the elements after it start again. Earlier
+    // '%'s keep their shortest match, which leaves the most room for the rest.
+    bool match(const C* v, const C* vEnd, const C* p) const {
+        // Trailing blanks of the value do not count.
+        const C* vText = vEnd;
+        while (vText > v && vText[-1] == C(u' '))
+            --vText;
+        const C* afterPercent = nullptr; // the pattern after the last '%' met
+        const C* resume = nullptr;       // where the value starts after it
+        for (;;) {
+            if (p == pEnd) {
+                if (v >= vText)
+                    return true;
+            } else if (isPercent(p)) {
+                while (p < pEnd && *p == C(u'%'))
+                    ++p;
+                if (p == pEnd)
+                    return true;
+                afterPercent = p;
+                resume = v;
+                continue;
+            } else if (v < vEnd) {
+                if (const C* next = take(p, *v)) {
+                    p = next;
+                    ++v;
+                    continue;
+                }
+            }
+            if (!afterPercent || resume == vEnd)
+                return false;
+            p = afterPercent;
+            v = ++resume;
+        }
+    }
+};
 
 QString swapFirstFullJoin(const QString& sql) {
     static const QRegularExpression pattern(
@@ -398,6 +335,17 @@ QString unquoteName(const Token& token) {
     QString inner = token.text.mid(1, token.text.size() - 2);
     inner.replace(QString(2, close), QString(close));
     return inner;
+}
+
+QString overlongName(const QString& batch) {
+    constexpr qsizetype longest = 128;
+    for (const Token& t : tokenize(batch)) {
+        if (t.kind != TokenKind::Word && t.kind != TokenKind::QuotedName)
+            continue;
+        if (const QString name = unquoteName(t); name.size() > longest)
+            return name.left(longest);
+    }
+    return {};
 }
 
 Translation translate(const QString& statement, const TableResolver& resolve) {
@@ -561,13 +509,15 @@ Translation translate(const QString& statement, const TableResolver& resolve) {
 }
 
 bool likeMatch(QStringView value, QStringView pattern, QChar escape) {
-    const Matcher<QStringView> m{value, pattern, escape};
-    return m.match(0, 0);
+    const Like<QChar, UnicodeRules> like{pattern.data() + pattern.size(), escape};
+    return like.match(value.data(), value.data() + value.size(), pattern.data());
 }
 
 bool likeMatchUtf8(const char* value, int valueLength, const char* pattern, int patternLength) {
-    if (isAscii(value, valueLength) && isAscii(pattern, patternLength))
-        return asciiMatch(value, value + valueLength, pattern, pattern + patternLength);
+    if (isAscii(value, valueLength) && isAscii(pattern, patternLength)) {
+        const Like<char, AsciiRules> like{pattern + patternLength, '\0'};
+        return like.match(value, value + valueLength, pattern);
+    }
     const QString v = QString::fromUtf8(value, valueLength);
     const QString p = QString::fromUtf8(pattern, patternLength);
     return likeMatch(v, p);

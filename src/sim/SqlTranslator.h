@@ -29,6 +29,10 @@ QStringList splitStatements(const QString& batch);
 // The significant words of a statement, upper-cased: the first few, enough to classify it.
 QStringList leadingWords(const QString& statement, int count);
 
+// The first 128 characters of the first name in the batch that is longer than the server
+// allows (128 characters); empty when there is none.
+QString overlongName(const QString& batch);
+
 // The unquoted form of one name token: "[a]]b]" gives "a]b", "\"x\"" gives "x".
 QString unquoteName(const Token& token);
 

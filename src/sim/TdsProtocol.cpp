@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace quenlor::sim::tds {
 
 namespace {
@@ -92,8 +94,32 @@ QByteArray versionBytes(const QString& version) {
     return QByteArray(b, 4);
 }
 
-// Longest NVARCHAR the simulator declares: NVARCHAR(4000).
+// Longest NVARCHAR the simulator declares: NVARCHAR(4000). A column with a longer text is
+// declared NVARCHAR(MAX), its values sent in chunks.
 constexpr quint16 nvarcharMaxBytes = 8000;
+constexpr quint16 nvarcharMax = 0xFFFF;
+
+bool hasLongText(const ResultSet& set, qsizetype column) {
+    return std::any_of(set.rows.begin(), set.rows.end(), [column](const QList<QVariant>& row) {
+        return column < row.size() && row[column].typeId() == QMetaType::QString &&
+               row[column].toString().size() * 2 > nvarcharMaxBytes;
+    });
+}
+
+// An NVARCHAR(MAX) value: its length in bytes, then the text as one chunk and an empty one.
+void putMaxText(QByteArray& out, const QVariant& value) {
+    if (value.isNull()) {
+        putU64(out, ~quint64(0));
+        return;
+    }
+    const QByteArray text = utf16(value.toString());
+    putU64(out, quint64(text.size()));
+    if (!text.isEmpty()) {
+        putU32(out, quint32(text.size()));
+        out += text;
+    }
+    putU32(out, 0);
+}
 
 } // namespace
 
@@ -218,7 +244,13 @@ QByteArray message(const Message& msg, const QString& serverName) {
     putU32(data, quint32(msg.number));
     putU8(data, quint8(msg.state));
     putU8(data, quint8(msg.severity));
-    putUsVarChar(data, msg.text);
+    // The server's longest message text; a longer one is cut and marked, which also keeps the
+    // token within its 16-bit length.
+    constexpr qsizetype longest = 2047;
+    QString text = msg.text;
+    if (text.size() > longest)
+        text = text.left(longest - 3) + QStringLiteral("...");
+    putUsVarChar(data, text);
     putBVarChar(data, serverName);
     putBVarChar(data, QString());
     putU32(data, 1);
@@ -257,7 +289,10 @@ QByteArray resultSet(const ResultSet& set) {
     QByteArray out;
     putU8(out, 0x81);
     putU16(out, quint16(set.columns.size()));
-    for (const Column& column : set.columns) {
+    QList<bool> maxText;
+    for (qsizetype i = 0; i < set.columns.size(); ++i) {
+        const Column& column = set.columns[i];
+        maxText << (column.type != ColumnType::Int && hasLongText(set, i));
         putU32(out, 0); // user type
         putU16(out, 1); // nullable
         if (column.type == ColumnType::Int) {
@@ -265,7 +300,7 @@ QByteArray resultSet(const ResultSet& set) {
             putU8(out, 4);
         } else {
             putU8(out, 0xE7);
-            putU16(out, nvarcharMaxBytes);
+            putU16(out, maxText[i] ? nvarcharMax : nvarcharMaxBytes);
             out.append(collation, 5);
         }
         putBVarChar(out, column.name);
@@ -281,6 +316,8 @@ QByteArray resultSet(const ResultSet& set) {
                     putU8(out, 4);
                     putU32(out, quint32(value.toInt()));
                 }
+            } else if (maxText[i]) {
+                putMaxText(out, value);
             } else if (value.isNull()) {
                 putU16(out, 0xFFFF);
             } else {

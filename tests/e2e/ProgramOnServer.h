@@ -53,12 +53,13 @@ public:
     }
 
     // serve(), then the program's start-up with the manual login dialog answered with the
-    // server's own login, tried against the server first as the dialog does.
+    // server's own login (its name in capitals, as the dialog offers it), tried against the
+    // server first as the dialog does.
     void start(const QString& scenario, int queryTimeoutSeconds = 30) {
         serve(scenario, sim::ReportedPaths::Native, queryTimeoutSeconds);
         windows->loginScript = [server = m_sim.get()](SqlLoginDialog& d) {
             d.ServerName = server->address();
-            d.UserName = server->user();
+            d.UserName = server->user().toUpper();
             d.Password = server->password();
             d.TestConn = openTestConnection(d.ServerName, "master", d.UserName, d.Password).value;
             d.Confirmed = d.TestConn != nullptr;
