@@ -100,7 +100,10 @@ private:
     void exec(const QString& engineSql);
     void syncStatus(const DatabaseState& db);
 
-    bool run(const QString& statement, Session& session, Reply& reply);
+    // The error that keeps a statement from running, found without running it: a syntax
+    // error, or a SET option the server does not know.
+    std::optional<Message> parseError(const QString& statement, const Session& session) const;
+    void run(const QString& statement, Session& session, Reply& reply);
     void query(const QString& statement, const QString& verb, Session& session, Reply& reply);
     // The steps of query(). resolveTable() answers the translator for each table a statement
     // names; the others each give the error that ends the statement, if there is one.

@@ -13,16 +13,6 @@ using namespace detail;
 
 namespace {
 
-bool isWord(const QList<sql::Token>& tokens, qsizetype i, const char* word) {
-    return i < tokens.size() && tokens[i].kind == sql::TokenKind::Word &&
-           tokens[i].text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
-}
-
-bool isName(const QList<sql::Token>& tokens, qsizetype i) {
-    return i < tokens.size() &&
-           (tokens[i].kind == sql::TokenKind::Word || tokens[i].kind == sql::TokenKind::QuotedName);
-}
-
 QString literal(const sql::Token& token) {
     QString inner = token.text.mid(1, token.text.size() - 2);
     return inner.replace(QStringLiteral("''"), QStringLiteral("'"));
@@ -144,12 +134,7 @@ void Engine::transactionStatement(TransactionRequest request, Session& session, 
 // ---- database statements ----
 
 void Engine::use(const QString& statement, Session& session, Reply& reply) {
-    const QList<sql::Token> tokens = significant(statement);
-    if (!isName(tokens, 1) || tokens.size() != 2) {
-        reply.results << message(102, tokens.value(1).text);
-        return;
-    }
-    const QString name = sql::unquoteName(tokens[1]);
+    const QString name = sql::unquoteName(significant(statement)[1]);
     const DatabaseState* db = find(name);
     if (!db) {
         reply.results << message(911, name);
@@ -217,19 +202,10 @@ void Engine::syncStatus(const DatabaseState& db) {
 
 void Engine::alterDatabase(const QString& statement, Session& session, Reply& reply) {
     const QList<sql::Token> tokens = significant(statement);
-    if (!isName(tokens, 2) || !isWord(tokens, 3, "SET") || tokens.size() < 5) {
-        reply.results << message(102, tokens.value(std::min<qsizetype>(3, tokens.size() - 1)).text);
-        return;
-    }
     const QString name = sql::unquoteName(tokens[2]);
     if (isWord(tokens, 4, "SINGLE_USER")) {
-        const bool immediate = isWord(tokens, 5, "WITH") && isWord(tokens, 6, "ROLLBACK") &&
-                               isWord(tokens, 7, "IMMEDIATE") && tokens.size() == 8;
-        if (tokens.size() != 5 && !immediate) {
-            reply.results << message(102, tokens[5].text);
-            return;
-        }
-        switchSingleUser(name, true, immediate, session, reply, false);
+        // The batch's check let through nothing else than WITH ROLLBACK IMMEDIATE after it.
+        switchSingleUser(name, true, tokens.size() > 5, session, reply, false);
     } else if (isWord(tokens, 4, "MULTI_USER") && tokens.size() == 5) {
         switchSingleUser(name, false, false, session, reply, false);
     } else {
@@ -238,12 +214,7 @@ void Engine::alterDatabase(const QString& statement, Session& session, Reply& re
 }
 
 void Engine::dropDatabase(const QString& statement, Session& session, Reply& reply) {
-    const QList<sql::Token> tokens = significant(statement);
-    if (!isName(tokens, 2) || tokens.size() != 3) {
-        reply.results << message(102, tokens.value(std::min<qsizetype>(3, tokens.size() - 1)).text);
-        return;
-    }
-    const QString name = sql::unquoteName(tokens[2]);
+    const QString name = sql::unquoteName(significant(statement)[2]);
     if (session.inTransaction || m_transactionOwner == session.id) {
         reply.results << message(574);
         return;
@@ -281,11 +252,7 @@ void Engine::dropDatabase(const QString& statement, Session& session, Reply& rep
 
 void Engine::procedure(const QString& statement, Session& session, Reply& reply) {
     const QList<sql::Token> tokens = significant(statement);
-    qsizetype at = isWord(tokens, 0, "EXEC") || isWord(tokens, 0, "EXECUTE") ? 1 : 0;
-    if (!isName(tokens, at)) {
-        reply.results << message(102, tokens.value(at).text);
-        return;
-    }
+    const qsizetype at = isWord(tokens, 0, "EXEC") || isWord(tokens, 0, "EXECUTE") ? 1 : 0;
     const QString name = sql::unquoteName(tokens[at]);
     // sp_dboption went away with SQL Server 2012.
     if (name.compare(QLatin1String("sp_dboption"), Qt::CaseInsensitive) != 0 || m_major > 10) {

@@ -45,6 +45,16 @@ QString quoted(const QString& name);
 // The current row of a statement: NULL, a 64-bit integer, a double or text.
 QList<QVariant> rowOf(sqlite3_stmt* statement);
 
+inline bool isWord(const QList<sql::Token>& tokens, qsizetype i, const char* word) {
+    return i < tokens.size() && tokens[i].kind == sql::TokenKind::Word &&
+           tokens[i].text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+inline bool isName(const QList<sql::Token>& tokens, qsizetype i) {
+    return i < tokens.size() &&
+           (tokens[i].kind == sql::TokenKind::Word || tokens[i].kind == sql::TokenKind::QuotedName);
+}
+
 // The significant tokens of a statement: no blanks, no comments.
 QList<sql::Token> significant(const QString& statement);
 

@@ -160,7 +160,63 @@ Message Engine::message(int number, const QString& a, const QString& b) const {
     return Message{number, 1, 16, QStringLiteral("Error %1").arg(number)};
 }
 
+// What one query learns on its way through translation, for the steps that follow.
+struct Engine::Context {
+    Context(const QString& verb, const Session& session) : verb(verb), session(session) {}
+
+    const QString& verb; // SELECT, INSERT, UPDATE or DELETE
+    const Session& session;
+    QString offlineDatabase; // a database the statement names that cannot be opened
+    QString targetDatabase;  // the database of the first table the statement names
+    QByteArray engineSql;    // the statement in the engine's dialect, once translated
+};
+
 // ---- batches ----
+
+namespace {
+
+enum class Kind {
+    Query,
+    Use,
+    Set,
+    AlterDatabase,
+    DropDatabase,
+    Procedure,
+    Begin,
+    Commit,
+    Rollback
+};
+
+// What a statement is, by its first words; nullopt for one the server cannot parse.
+std::optional<Kind> kindOf(const QString& statement) {
+    const QStringList words = sql::leadingWords(statement, 2);
+    const QString first = words.value(0);
+    const QString second = words.value(1);
+    if (first == QLatin1String("SELECT") || first == QLatin1String("INSERT") ||
+        first == QLatin1String("UPDATE") || first == QLatin1String("DELETE"))
+        return Kind::Query;
+    if (first == QLatin1String("USE"))
+        return Kind::Use;
+    if (first == QLatin1String("SET"))
+        return Kind::Set;
+    if (first == QLatin1String("ALTER") && second == QLatin1String("DATABASE"))
+        return Kind::AlterDatabase;
+    if (first == QLatin1String("DROP") && second == QLatin1String("DATABASE"))
+        return Kind::DropDatabase;
+    if (first == QLatin1String("EXEC") || first == QLatin1String("EXECUTE") ||
+        first.startsWith(QLatin1String("SP_")))
+        return Kind::Procedure;
+    if (first == QLatin1String("BEGIN") &&
+        (second == QLatin1String("TRAN") || second == QLatin1String("TRANSACTION")))
+        return Kind::Begin;
+    if (first == QLatin1String("COMMIT"))
+        return Kind::Commit;
+    if (first == QLatin1String("ROLLBACK"))
+        return Kind::Rollback;
+    return std::nullopt;
+}
+
+} // namespace
 
 Reply Engine::batch(const QString& sql, Session& session) {
     std::lock_guard lock(m_mutex);
@@ -168,12 +224,17 @@ Reply Engine::batch(const QString& sql, Session& session) {
     timer.start();
     m_current = &session;
     Reply reply;
-    // A name too long fails the whole batch before any of it runs.
-    const QString overlong = sql::overlongName(sql);
-    if (!overlong.isEmpty())
-        reply.results << message(103, overlong);
-    for (const QString& statement :
-         overlong.isEmpty() ? sql::splitStatements(sql) : QStringList()) {
+    // The whole batch is parsed before any of it runs: a name too long or a syntax error
+    // anywhere in it, and none of it runs.
+    const QStringList statements = sql::splitStatements(sql);
+    std::optional<Message> refused;
+    if (const QString overlong = sql::overlongName(sql); !overlong.isEmpty())
+        refused = message(103, overlong);
+    for (qsizetype i = 0; !refused && i < statements.size(); ++i)
+        refused = parseError(statements[i], session);
+    if (refused)
+        reply.results << *refused;
+    for (const QString& statement : refused ? QStringList() : statements) {
         if (session.cancelled())
             break;
         ++m_statements;
@@ -210,24 +271,33 @@ Reply Engine::batch(const QString& sql, Session& session) {
     return reply;
 }
 
-bool Engine::run(const QString& statement, Session& session, Reply& reply) {
-    const QStringList words = sql::leadingWords(statement, 3);
-    const QString first = words.value(0);
-    const QString second = words.value(1);
-    // All sessions share one engine transaction: while one session holds it, another's change
-    // would be undone by its rollback, so changes from elsewhere are refused rather than lost.
-    if (m_transactionOwner != 0 && m_transactionOwner != session.id &&
-        first != QLatin1String("SELECT") && first != QLatin1String("USE") &&
-        first != QLatin1String("SET")) {
-        reply.results << message(50001, QString::number(m_transactionOwner));
-        return false;
+std::optional<Message> Engine::parseError(const QString& statement, const Session& session) const {
+    const QList<sql::Token> tokens = significant(statement);
+    const auto near = [&](qsizetype i) {
+        return message(102, tokens.value(std::min(i, tokens.size() - 1)).text);
+    };
+    const std::optional<Kind> kind = kindOf(statement);
+    if (!kind)
+        return near(0);
+    switch (*kind) {
+    case Kind::Query: {
+        // Prepared against tables that need not exist: the engine parses a statement before it
+        // looks for its tables, and the tables may be another database's by the time it runs.
+        const sql::Translation translation =
+            sql::translate(statement, [](const QString&, const QString&, const QString& object) {
+                return sql::TableTarget{QStringLiteral("parse"), object};
+            });
+        if (!translation.syntaxNear.isEmpty())
+            return message(102, translation.syntaxNear);
+        Context context(tokens.first().text, session);
+        context.engineSql = translation.sql.toUtf8();
+        Statement prepared;
+        std::optional<Message> failed = prepare(context, &prepared.handle);
+        return failed && failed->number == 102 ? failed : std::nullopt;
     }
-    if (first == QLatin1String("SELECT") || first == QLatin1String("INSERT") ||
-        first == QLatin1String("UPDATE") || first == QLatin1String("DELETE")) {
-        query(statement, first, session, reply);
-    } else if (first == QLatin1String("USE")) {
-        use(statement, session, reply);
-    } else if (first == QLatin1String("SET")) {
+    case Kind::Use:
+        return isName(tokens, 1) && tokens.size() == 2 ? std::nullopt : std::optional(near(1));
+    case Kind::Set: {
         static const QStringList options = {QStringLiteral("TEXTSIZE"),
                                             QStringLiteral("NOCOUNT"),
                                             QStringLiteral("ANSI_NULLS"),
@@ -244,42 +314,73 @@ bool Engine::run(const QString& statement, Session& session, Reply& reply) {
                                             QStringLiteral("LANGUAGE"),
                                             QStringLiteral("CURSOR_CLOSE_ON_COMMIT"),
                                             QStringLiteral("TRANSACTION")};
-        if (!options.contains(second))
-            reply.results << message(195, second);
-    } else if (first == QLatin1String("ALTER") && second == QLatin1String("DATABASE")) {
-        alterDatabase(statement, session, reply);
-    } else if (first == QLatin1String("DROP") && second == QLatin1String("DATABASE")) {
-        dropDatabase(statement, session, reply);
-    } else if (first == QLatin1String("EXEC") || first == QLatin1String("EXECUTE") ||
-               first.startsWith(QLatin1String("SP_"))) {
-        procedure(statement, session, reply);
-    } else if (first == QLatin1String("BEGIN") &&
-               (second == QLatin1String("TRAN") || second == QLatin1String("TRANSACTION"))) {
-        transactionStatement(TransactionRequest::Begin, session, reply);
-    } else if (first == QLatin1String("COMMIT")) {
-        transactionStatement(TransactionRequest::Commit, session, reply);
-    } else if (first == QLatin1String("ROLLBACK")) {
-        transactionStatement(TransactionRequest::Rollback, session, reply);
-    } else {
-        const QList<sql::Token> tokens = significant(statement);
-        reply.results << message(102, tokens.isEmpty() ? first : tokens.first().text);
-        return false;
+        const QString option = tokens.value(1).text.toUpper();
+        return options.contains(option) ? std::nullopt : std::optional(message(195, option));
     }
-    return true;
+    case Kind::AlterDatabase:
+        if (!isName(tokens, 2) || !isWord(tokens, 3, "SET") || tokens.size() < 5)
+            return near(3);
+        // SINGLE_USER alone, or WITH ROLLBACK IMMEDIATE after it.
+        if (isWord(tokens, 4, "SINGLE_USER") && tokens.size() != 5 &&
+            !(isWord(tokens, 5, "WITH") && isWord(tokens, 6, "ROLLBACK") &&
+              isWord(tokens, 7, "IMMEDIATE") && tokens.size() == 8))
+            return near(5);
+        return std::nullopt;
+    case Kind::DropDatabase:
+        return isName(tokens, 2) && tokens.size() == 3 ? std::nullopt : std::optional(near(3));
+    case Kind::Procedure: {
+        const qsizetype at = isWord(tokens, 0, "EXEC") || isWord(tokens, 0, "EXECUTE") ? 1 : 0;
+        return isName(tokens, at) ? std::nullopt : std::optional(near(at));
+    }
+    case Kind::Begin:
+    case Kind::Commit:
+    case Kind::Rollback:
+        break;
+    }
+    return std::nullopt;
+}
+
+void Engine::run(const QString& statement, Session& session, Reply& reply) {
+    const Kind kind = *kindOf(statement);
+    const QString first = sql::leadingWords(statement, 1).value(0);
+    // All sessions share one engine transaction: while one session holds it, another's change
+    // would be undone by its rollback, so changes from elsewhere are refused rather than lost.
+    if (m_transactionOwner != 0 && m_transactionOwner != session.id && kind != Kind::Use &&
+        kind != Kind::Set && first != QLatin1String("SELECT")) {
+        reply.results << message(50001, QString::number(m_transactionOwner));
+        return;
+    }
+    switch (kind) {
+    case Kind::Query:
+        query(statement, first, session, reply);
+        break;
+    case Kind::Use:
+        use(statement, session, reply);
+        break;
+    case Kind::Set: // every option the batch's check lets through changes nothing here
+        break;
+    case Kind::AlterDatabase:
+        alterDatabase(statement, session, reply);
+        break;
+    case Kind::DropDatabase:
+        dropDatabase(statement, session, reply);
+        break;
+    case Kind::Procedure:
+        procedure(statement, session, reply);
+        break;
+    case Kind::Begin:
+        transactionStatement(TransactionRequest::Begin, session, reply);
+        break;
+    case Kind::Commit:
+        transactionStatement(TransactionRequest::Commit, session, reply);
+        break;
+    case Kind::Rollback:
+        transactionStatement(TransactionRequest::Rollback, session, reply);
+        break;
+    }
 }
 
 // ---- queries ----
-
-// What one query learns on its way through translation, for the steps that follow.
-struct Engine::Context {
-    Context(const QString& verb, const Session& session) : verb(verb), session(session) {}
-
-    const QString& verb; // SELECT, INSERT, UPDATE or DELETE
-    const Session& session;
-    QString offlineDatabase; // a database the statement names that cannot be opened
-    QString targetDatabase;  // the database of the first table the statement names
-    QByteArray engineSql;    // the statement in the engine's dialect, once translated
-};
 
 void Engine::query(const QString& statement, const QString& verb, Session& session, Reply& reply) {
     Context context(verb, session);
@@ -362,8 +463,16 @@ std::optional<Message> Engine::prepare(const Context& context, sqlite3_stmt** st
     if (qEnvironmentVariableIsSet("QUENLOR_SIM_TRACE"))
         std::fprintf(stderr, "quenlor-sim: %s\n", utf8.constData());
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), statement, &tail) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), statement, &tail) !=
+        SQLITE_OK) {
+        // A statement that ends too early is wrong near its last word.
+        if (sqliteError(m_db) == QLatin1String("incomplete input"))
+            return message(102, QString::fromUtf8(utf8)
+                                    .remove(QLatin1String(" COLLATE tsql"))
+                                    .trimmed()
+                                    .section(u' ', -1));
         return prepareError(*this, sqliteError(m_db));
+    }
     // The engine prepares one statement; anything after it is text the translation left over.
     const QString rest = tail ? QString::fromUtf8(tail).trimmed() : QString();
     if (!rest.isEmpty())

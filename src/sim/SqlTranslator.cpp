@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include <cstring>
+#include <utility>
 
 // What the rewriting understands:
 // - names: [bracketed] and "quoted" names, db..object, db.owner.object, owner.object; table
@@ -297,22 +298,80 @@ QList<Token> tokenize(const QString& sql) {
     return tokens;
 }
 
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// What splitting a batch needs to know of the statement so far: its significant tokens,
+// upper-cased, as far as they decide where the next statement starts.
+struct StatementSoFar {
+    QString first, beforeLast, last;
+    bool rowsNamed = false; // a SELECT, VALUES or EXEC that gives an INSERT its rows
+    bool setNamed = false;
+
+    void add(const QString& token) {
+        if (first.isEmpty())
+            first = token;
+        rowsNamed = rowsNamed || token == u"SELECT"_s || token == u"VALUES"_s ||
+                    token == u"EXEC"_s || token == u"EXECUTE"_s;
+        setNamed = setNamed || token == u"SET"_s;
+        beforeLast = std::exchange(last, token);
+    }
+
+    // Whether word, met outside parentheses, starts a statement of its own: T-SQL needs no ';'
+    // between statements, but some of these words also go on one (INSERT ... SELECT, UNION
+    // SELECT, UPDATE ... SET, ALTER DATABASE ... SET ... WITH ROLLBACK IMMEDIATE, DROP DATABASE
+    // IF EXISTS).
+    bool startsNew(const QString& word) const {
+        static const QStringList starts = {
+            u"SELECT"_s, u"INSERT"_s,    u"UPDATE"_s,   u"DELETE"_s, u"ALTER"_s,    u"DROP"_s,
+            u"CREATE"_s, u"USE"_s,       u"BEGIN"_s,    u"COMMIT"_s, u"ROLLBACK"_s, u"SAVE"_s,
+            u"EXEC"_s,   u"EXECUTE"_s,   u"IF"_s,       u"WHILE"_s,  u"DECLARE"_s,  u"SET"_s,
+            u"PRINT"_s,  u"RAISERROR"_s, u"TRUNCATE"_s, u"RETURN"_s, u"GRANT"_s,    u"DBCC"_s};
+        static const QStringList joining = {u"WITH"_s,  u"ON"_s,  u"FOR"_s,    u"AS"_s,
+                                            u"UNION"_s, u"ALL"_s, u"EXCEPT"_s, u"INTERSECT"_s};
+        if (first.isEmpty() || !starts.contains(word) || joining.contains(last))
+            return false;
+        if (word == u"SELECT"_s || word == u"EXEC"_s || word == u"EXECUTE"_s)
+            return first != u"INSERT"_s || rowsNamed;
+        if (word == u"SET"_s && (first == u"UPDATE"_s || first == u"ALTER"_s))
+            return setNamed;
+        return word != u"IF"_s || beforeLast != u"DROP"_s;
+    }
+};
+
+} // namespace
+
 QStringList splitStatements(const QString& batch) {
     QStringList statements;
     QString current;
+    StatementSoFar soFar;
+    int depth = 0; // of parentheses
+    const auto finish = [&] {
+        if (!current.trimmed().isEmpty())
+            statements << current.trimmed();
+        current.clear();
+        soFar = {};
+        depth = 0;
+    };
     for (const Token& t : tokenize(batch)) {
         if (t.kind == TokenKind::Symbol && t.text == QLatin1String(";")) {
-            if (!current.trimmed().isEmpty())
-                statements << current.trimmed();
-            current.clear();
-        } else if (t.kind == TokenKind::Comment) {
-            current += u' ';
-        } else {
-            current += t.text;
+            finish();
+            continue;
         }
+        if (t.kind == TokenKind::Comment) {
+            current += u' ';
+            continue;
+        }
+        if (t.kind == TokenKind::Word && depth == 0 && soFar.startsNew(t.text.toUpper()))
+            finish();
+        if (t.kind == TokenKind::Symbol)
+            depth += t.text == QLatin1String("(") ? 1 : (t.text == QLatin1String(")") ? -1 : 0);
+        if (t.kind != TokenKind::Space)
+            soFar.add(t.text.toUpper());
+        current += t.text;
     }
-    if (!current.trimmed().isEmpty())
-        statements << current.trimmed();
+    finish();
     return statements;
 }
 

@@ -22,8 +22,9 @@ struct Token {
 
 QList<Token> tokenize(const QString& sql);
 
-// The statements of a batch, split at semicolons outside literals and names, comments removed,
-// blank statements dropped.
+// The statements of a batch, split at semicolons outside literals and names and, as T-SQL
+// needs no semicolon, where a statement's first word follows a whole statement outside
+// parentheses ("select 1 select 2"); comments removed, blank statements dropped.
 QStringList splitStatements(const QString& batch);
 
 // The significant words of a statement, upper-cased: the first few, enough to classify it.

@@ -337,9 +337,8 @@ const Statements kStatements[] = {
     {"NestedBeginTranCountsAndItsCommitUnwindsOneLevel", "2 / 1 / 0",
      "begin tran; begin tran; select @@trancount; commit; select @@trancount; rollback; "
      "select @@trancount"},
-    {"SwitchWithOthersInNeedsRollbackImmediate", "#5064 / #5069 / #102",
-     "alter database HRDB set single_user; alter database HRDB set single_user with rollback",
-     "use HRDB"},
+    {"SwitchWithOthersInNeedsRollbackImmediate", "#5064 / #5069",
+     "alter database HRDB set single_user", "use HRDB"},
     {"SingleUserSwitchWithRollbackImmediateTakesTheDatabaseFromOthers", "1 / 'HRDB'",
      "alter database HRDB set single_user with rollback immediate; select "
      "DATABASEPROPERTY(name,'IsSingleUser') from master..sysdatabases where name='HRDB'; use HRDB; "
@@ -348,6 +347,15 @@ const Statements kStatements[] = {
     {"SpDboptionGoneFrom2012On", "#2812", "sp_dboption 'HRDB','single user','true'", nullptr,
      "11.0.7001.0"},
     {"NameOver128CharactersStopsTheBatch", "#103", "select 1; select * from <x*129>..sysobjects"},
+    {"StatementsNeedNoSemicolon", "1; 2 / 0 rows / 3",
+     "select 1 union select 2 where 1 in (select 1) insert into UA_Account select * from "
+     "UA_Account where 0=1 alter database HRDB set single_user with rollback immediate select 3"},
+    // The whole batch is parsed first: a syntax error anywhere, and none of it runs.
+    {"SyntaxErrorRunsNothing", "#102",
+     "select 1; alter database HRDB set single_user with rollback"},
+    {"SyntaxErrorLeavesWhatComesBeforeItUndone", "1",
+     "select count(*) from master..sysdatabases where name='HRDB'",
+     "drop database HRDB; select 1 +"},
 };
 
 TEST(Engine, AnswersStatementsAsTheServerDoes) {
