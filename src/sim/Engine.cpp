@@ -238,6 +238,7 @@ void Engine::addDatabase(const DatabaseDef& def, const QString& dataFolder) {
                   reported, statusBits(db.flags), 600 + m_major});
     m_databases.insert(lower(db.name), db);
     m_names.add(db.name);
+    m_propertyDatabase = nullptr;
 }
 
 void Engine::createCatalogue(const QString& schema, const SchemaDef& def) {

@@ -151,6 +151,8 @@ private:
     sqlite3* m_db = nullptr;
     QHash<QString, DatabaseState> m_databases;        // by lower-case name
     NameIndex m_names;                                // the same names, for LIKE
+    // The database whose properties were last asked for; reset when databases come or go.
+    mutable const DatabaseState* m_propertyDatabase = nullptr;
     QHash<QString, QSet<QString>> m_tables;           // schema (lower) -> table names (lower)
     QHash<QString, sqlite3_stmt*> m_insertStatements; // loader's prepared inserts
     QSet<QString> m_folders;                          // loader's data folders made

@@ -219,7 +219,10 @@ QVariant Engine::serverProperty(const QString& name) const {
 }
 
 QVariant Engine::databaseProperty(const QString& database, const QString& property) const {
-    const DatabaseState* db = find(database);
+    // A listing asks for many properties of each database in turn.
+    if (!m_propertyDatabase || m_propertyDatabase->name != database)
+        m_propertyDatabase = find(database);
+    const DatabaseState* db = m_propertyDatabase;
     if (!db)
         return QVariant();
     const QString p = property.trimmed();

@@ -21,7 +21,8 @@
 // database list first: probed by its key, 120,000 period rows against 10,000 databases take a
 // fraction of a second instead of minutes.
 // Another is for speed too: "name LIKE <pattern>", where name can only be the database list's
-// column and the pattern is an expression (one per account in the listings' joins), gets
+// column and the pattern is an expression, not a literal (one per account in the listings'
+// joins), gets
 // "AND name BETWEEN tsql_names_first(<pattern>) AND tsql_names_last(<pattern>)", the first and
 // the last database name the pattern matches, so that the engine searches the database list's
 // index between them instead of comparing every name; the LIKE still decides.
@@ -585,7 +586,13 @@ Translation translate(const QString& statement, const TableResolver& resolve) {
                 const qsizetype end = likePatternEnd(tokens, i);
                 out += t.text;
                 const bool open = !likes.isEmpty() && likes.last().to < 0;
-                if (end >= 0 && !open && isNameColumn(tokens, column) &&
+                // A constant pattern is evaluated once per row anyway; the bounds serve a
+                // pattern that changes with the rows of another table.
+                const qsizetype first = nextSignificant(tokens, i);
+                const qsizetype afterFirst = nextSignificant(tokens, first);
+                const bool constant = first >= 0 && tokens[first].kind == TokenKind::String &&
+                                      (afterFirst < 0 ? tokens.size() : afterFirst) == end;
+                if (end >= 0 && !open && !constant && isNameColumn(tokens, column) &&
                     (isWordIn(tokens, before, conditionStarts) || isSymbol(tokens, before, u"(")))
                     likes << LikeSite{out.size(), -1, end};
                 continue;
