@@ -61,12 +61,14 @@ rm -f "${port_file}"
 build/dev/src/quenlor-sim --scenario "${scenario}" --port-file "${port_file}" &
 sim=$!
 trap 'kill "${sim}" 2>/dev/null || true; wait "${sim}" 2>/dev/null || true' EXIT
-for _ in $(seq 1 300); do
-    [ -s "${port_file}" ] && break
-    kill -0 "${sim}" 2>/dev/null || { echo "run.sh: the simulated server did not start" >&2; exit 1; }
+# A big scenario on a busy machine may take a while: wait as long as the simulator lives.
+waited=0
+until [ -s "${port_file}" ]; do
+    kill -0 "${sim}" 2>/dev/null || { echo "run.sh: the simulated server stopped before it started listening" >&2; exit 1; }
+    waited=$((waited + 1))
+    [ "${waited}" -eq 50 ] && echo "run.sh: waiting for the simulated server to load the ${scenario} scenario..."
     sleep 0.1
 done
-[ -s "${port_file}" ] || { echo "run.sh: the simulated server did not start in 30 s" >&2; exit 1; }
 port="$(tr -d '\n' <"${port_file}")"
 
 prepare build/run/sim "127.0.0.1,${port}" "${user}" "${password}"

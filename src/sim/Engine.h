@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/NameIndex.h"
 #include "sim/Scenario.h"
 #include "sim/TdsServer.h"
 
@@ -96,6 +97,8 @@ private:
     void addDatabase(const DatabaseDef& def, const QString& dataFolder);
     void createCatalogue(const QString& schema, const SchemaDef& def);
     void insertRow(const QString& schema, const QString& table, const Row& row);
+    void insertValues(const QString& schema, const QString& table, const QStringList& columns,
+                      const QVariantList& values);
     void generate(const GenerateDef& def, const QString& dataFolder);
     void exec(const QString& engineSql);
     void syncStatus(const DatabaseState& db);
@@ -139,6 +142,8 @@ public:
     QString currentDatabase() const;
     int currentSession() const;
     int currentTransactionDepth() const;
+    // The first and the last database name a LIKE pattern matches.
+    std::optional<std::pair<QString, QString>> databaseNameBounds(const QString& pattern);
 
 private:
     mutable std::recursive_mutex m_mutex;
@@ -148,8 +153,12 @@ private:
     bool m_english = false;
     sqlite3* m_db = nullptr;
     QHash<QString, DatabaseState> m_databases;        // by lower-case name
+    NameIndex m_names;                                // the same names, for LIKE
+    // The database whose properties were last asked for; reset when databases come or go.
+    mutable const DatabaseState* m_propertyDatabase = nullptr;
     QHash<QString, QSet<QString>> m_tables;           // schema (lower) -> table names (lower)
     QHash<QString, sqlite3_stmt*> m_insertStatements; // loader's prepared inserts
+    QSet<QString> m_folders;                          // loader's data folders made
     QHash<int, QString> m_sessionDatabase;            // live session -> its current database
     int m_transactionOwner = 0;
     int m_nextId = 2000000;

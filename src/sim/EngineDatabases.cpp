@@ -247,6 +247,8 @@ void Engine::dropDatabase(const QString& statement, Session& session, Reply& rep
     const QByteArray utf8 = db->name.toUtf8();
     sqlite3_bind_text(s.handle, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
     sqlite3_step(s.handle);
+    m_names.remove(db->name);
+    m_propertyDatabase = nullptr;
     m_databases.remove(lower(db->name));
 }
 

@@ -7,6 +7,8 @@
 
 #include <QDateTime>
 
+#include <cstring>
+
 namespace quenlor::sim {
 
 using namespace detail;
@@ -143,6 +145,27 @@ void tsqlTranCount(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_int(ctx, engineOf(ctx)->currentTransactionDepth());
 }
 
+// The bounds of the database names a LIKE pattern matches: NULL when it matches none.
+void namesBound(sqlite3_context* ctx, sqlite3_value** argv, bool first) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto bounds = engineOf(ctx)->databaseNameBounds(text(argv[0]));
+    if (!bounds)
+        sqlite3_result_null(ctx);
+    else
+        resultText(ctx, first ? bounds->first : bounds->second);
+}
+
+void tsqlNamesFirst(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    namesBound(ctx, argv, true);
+}
+
+void tsqlNamesLast(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    namesBound(ctx, argv, false);
+}
+
 } // namespace
 
 void detail::registerFunctions(sqlite3* db, Engine* engine) {
@@ -168,10 +191,16 @@ void detail::registerFunctions(sqlite3* db, Engine* engine) {
         {"tsql_servername", 0, tsqlServerName},
         {"tsql_spid", 0, tsqlSpid},
         {"tsql_trancount", 0, tsqlTranCount},
+        {"tsql_names_first", 1, tsqlNamesFirst},
+        {"tsql_names_last", 1, tsqlNamesLast},
     };
-    for (const Function& f : functions)
-        sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8, engine, f.call, nullptr,
-                                   nullptr, nullptr);
+    for (const Function& f : functions) {
+        // The bounds of a constant pattern are worked out once per statement.
+        const bool bounds = std::strncmp(f.name, "tsql_names_", 11) == 0;
+        sqlite3_create_function_v2(db, f.name, f.args,
+                                   SQLITE_UTF8 | (bounds ? SQLITE_DETERMINISTIC : 0), engine,
+                                   f.call, nullptr, nullptr, nullptr);
+    }
 }
 
 QVariant Engine::serverProperty(const QString& name) const {
@@ -190,7 +219,10 @@ QVariant Engine::serverProperty(const QString& name) const {
 }
 
 QVariant Engine::databaseProperty(const QString& database, const QString& property) const {
-    const DatabaseState* db = find(database);
+    // A listing asks for many properties of each database in turn.
+    if (!m_propertyDatabase || m_propertyDatabase->name != database)
+        m_propertyDatabase = find(database);
+    const DatabaseState* db = m_propertyDatabase;
     if (!db)
         return QVariant();
     const QString p = property.trimmed();
@@ -221,6 +253,10 @@ int Engine::currentSession() const {
 
 int Engine::currentTransactionDepth() const {
     return m_current ? m_current->transactionDepth : 0;
+}
+
+std::optional<std::pair<QString, QString>> Engine::databaseNameBounds(const QString& pattern) {
+    return m_names.likeBounds(pattern);
 }
 
 } // namespace quenlor::sim

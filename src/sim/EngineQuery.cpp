@@ -431,7 +431,11 @@ std::optional<sql::TableTarget> Engine::resolveTable(Context& context, const QSt
     if (db->schema.isEmpty() || !m_tables.value(lower(db->schema)).contains(lower(object)))
         return std::nullopt;
     target(db->name);
-    return sql::TableTarget{db->schema, object};
+    const bool nameColumn =
+        sqlite3_table_column_metadata(m_db, db->schema.toUtf8().constData(),
+                                      object.toUtf8().constData(), "name", nullptr, nullptr,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK;
+    return sql::TableTarget{db->schema, object, nameColumn};
 }
 
 std::optional<Message> Engine::translate(const QString& statement, Context& context) const {

@@ -41,6 +41,7 @@ QString unquoteName(const Token& token);
 struct TableTarget {
     QString schema; // the engine's schema name
     QString table;
+    bool nameColumn = true; // whether the table has a column called "name"
 };
 
 // Resolves database (maybe empty: the session's own), owner (maybe empty) and object to a table

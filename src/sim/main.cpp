@@ -71,9 +71,15 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<QTemporaryDir> temporary;
     QString data = parser.value(dataOption);
     if (data.isEmpty()) {
+        // The data files are empty stand-ins, ten thousand and more for the large scenario:
+        // made in memory where the system offers a folder for that, they take a fraction of
+        // the time they take on a disk.
+        const QDir memory(QStringLiteral("/dev/shm"));
+        const QDir root = memory.exists() && QFileInfo(memory.path()).isWritable() ? memory
+                                                                                    : QDir::temp();
         for (int attempt = 0; attempt < 20 && data.isEmpty(); ++attempt) {
             temporary = std::make_unique<QTemporaryDir>(
-                QDir::temp().filePath(QStringLiteral("quenlor-sim-XXXXXX")));
+                root.filePath(QStringLiteral("quenlor-sim-XXXXXX")));
             if (temporary->isValid() &&
                 !temporary->path().contains(QLatin1String("zt"), Qt::CaseInsensitive))
                 data = temporary->path();
