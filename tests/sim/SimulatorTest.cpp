@@ -10,6 +10,7 @@
 #include "platform/odbc/OdbcApi.h"
 #include "platform/odbc/OdbcConnector.h"
 #include "sim/Engine.h"
+#include "sim/NameIndex.h"
 #include "sim/Scenario.h"
 #include "sim/SqlTranslator.h"
 #include "sim/TdsServer.h"
@@ -100,6 +101,34 @@ TEST(SqlRules, AsTheServerAppliesThem) {
             EXPECT_EQ(QString::number(likeMatch(a, b)), expected);
             EXPECT_EQ(likeMatchUtf8(v.data(), int(v.size()), p.data(), int(p.size())),
                       likeMatch(a, b));
+        }
+    }
+}
+
+// The names a LIKE pattern can match, looked up in the database list's index, are the least and
+// the greatest of the names the LIKE itself accepts, whatever their case, script or class.
+TEST(SqlRules, NameIndexBoundsHoldEveryNameTheLikeAccepts) {
+    const QStringList names = {u"UFDATA_001_2021"_s, u"ufdata_001_2022"_s, u"UFDATA_0010_2021"_s,
+                               u"UFDATA_002_1999"_s, u"UFDATAx001_2023"_s, u"UFMeta_001"_s,
+                               u"账套_001"_s,        u"账套A"_s,           u"master"_s};
+    NameIndex index;
+    for (const QString& name : names)
+        index.add(name);
+    for (const char* pattern : {"ufdata_001_[12][0-9][0-9][0-9]", "UFDATA_00_%", "%001%",
+                                "账套_%", "[^u]%", "ufdata_00[^1]_%", "nothing%", "MASTER"}) {
+        SCOPED_TRACE(pattern);
+        const QString p = QString::fromUtf8(pattern);
+        QStringList accepted;
+        std::copy_if(names.begin(), names.end(), std::back_inserter(accepted),
+                     [&](const QString& name) { return likeMatch(name, p); });
+        std::sort(accepted.begin(), accepted.end(), [](const QString& a, const QString& b) {
+            return order(a, b) < 0;
+        });
+        const auto bounds = index.likeBounds(p);
+        ASSERT_EQ(bounds.has_value(), !accepted.isEmpty());
+        if (bounds) {
+            EXPECT_EQ((QStringList{bounds->first, bounds->second}),
+                      (QStringList{accepted.first(), accepted.last()}));
         }
     }
 }
