@@ -15,6 +15,8 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
+#include <tuple>
 
 namespace {
 
@@ -84,12 +86,12 @@ enum class Listing { AccountSets, Years, TplusAccounts, Databases };
 void BM_ScaleListing(benchmark::State& state, Listing listing, int expectedRows) {
     Server& server = largeServer();
     const std::unique_ptr<Database> conn = server.connect();
-    const QString sql = listing == Listing::AccountSets ? MainListing::queryLoadDB_UF()
-                        : listing == Listing::Years
-                            ? MainListing::queryLoadDB_UF_Year(QStringLiteral("500"),
-                                                               UfCatalogue::Classic)
-                        : listing == Listing::TplusAccounts ? MainListing::queryLoadDB_TN()
-                                                            : MainListing::queryLoadDB_SQL();
+    const QString sql =
+        listing == Listing::AccountSets ? MainListing::queryLoadDB_UF()
+        : listing == Listing::Years
+            ? MainListing::queryLoadDB_UF_Year(QStringLiteral("500"), UfCatalogue::Classic)
+        : listing == Listing::TplusAccounts ? MainListing::queryLoadDB_TN()
+                                            : MainListing::queryLoadDB_SQL();
     double serverMs = 0;
     for (auto _ : state) {
         const auto busy = server.engine().busyTime();
@@ -105,22 +107,20 @@ void BM_ScaleListing(benchmark::State& state, Listing listing, int expectedRows)
 }
 // 999 account sets; account 500's ten years; the T+ scenario's four catalogue accounts and the
 // account database outside the catalogue; every database but master, model, msdb and tempdb.
-BENCHMARK_CAPTURE(BM_ScaleListing, account_sets, Listing::AccountSets, 999)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(5);
-BENCHMARK_CAPTURE(BM_ScaleListing, one_accounts_years, Listing::Years, 10)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(5);
-BENCHMARK_CAPTURE(BM_ScaleListing, tplus_accounts, Listing::TplusAccounts, 5)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(5);
-BENCHMARK_CAPTURE(BM_ScaleListing, databases, Listing::Databases, 10006)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(5);
+const bool kScaleListings = [] {
+    const std::tuple<const char*, Listing, int> listings[] = {
+        {"account_sets", Listing::AccountSets, 999},
+        {"one_accounts_years", Listing::Years, 10},
+        {"tplus_accounts", Listing::TplusAccounts, 5},
+        {"databases", Listing::Databases, 10006}};
+    for (const auto& [name, listing, rows] : listings)
+        benchmark::RegisterBenchmark((std::string("BM_ScaleListing/") + name).c_str(),
+                                     BM_ScaleListing, listing, rows)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(5);
+    return true;
+}();
 
 // Reading the scenario file and generating its account sets, databases, files and rows (the
 // removal of the data files afterwards not counted).

@@ -5,13 +5,13 @@
 // network). Run: build/<preset>/bench/quenlor_bench --benchmark_filter=Simulated
 #include "core/app/ProgramState.h"
 #include "core/deletion/DeletionRun.h"
-#include "core/deletion/ProgressSink.h"
 #include "core/listing/MainListing.h"
 #include "core/startup/Startup.h"
 #include "platform/Services.h"
 #include "support/FakeAutomation.h"
 #include "support/FakeSystem.h"
 #include "support/MessageQueue.h"
+#include "support/SilentProgress.h"
 #include "support/SimulatedServer.h"
 
 #include <benchmark/benchmark.h>
@@ -25,17 +25,6 @@
 namespace {
 
 using namespace quenlor;
-
-class QuietProgress final : public ProgressSink {
-public:
-    void runStarted() override {}
-    void runEnded() override {}
-    void showProgress(int) override {}
-    void hideProgress() override {}
-    void setProgressValue(int) override {}
-    void setReport(const QString&) override {}
-    bool stopRequested() override { return false; }
-};
 
 // The program's state for one measurement, logged in to the server as the login dialog would.
 class Client {
@@ -173,7 +162,7 @@ void BM_SimulatedRunOf100Deletions(benchmark::State& state) {
         for (int row = 1; row <= 100; ++row)
             client.listing.toggleTick(row, 0);
         client.messages()->answers = {MsgResult::Yes};
-        QuietProgress progress;
+        test::SilentProgress progress;
         DeletionRun run(
             progress, [&](const ListedRow& row) { return client.listing.stillShows(row); },
             [&] { client.refresh(); });

@@ -229,13 +229,13 @@ void Engine::addDatabase(const DatabaseDef& def, const QString& dataFolder) {
     QString reported = QDir::toNativeSeparators(db.file);
     if (m_reportedPaths == ReportedPaths::WineDriveZ)
         reported = QStringLiteral("Z:") + reported.replace(u'/', u'\\');
-    static const QStringList columns = {
-        QStringLiteral("name"),      QStringLiteral("dbid"),   QStringLiteral("crdate"),
-        QStringLiteral("cmptlevel"), QStringLiteral("filename"), QStringLiteral("status"),
-        QStringLiteral("version")};
+    static const QStringList columns = {QStringLiteral("name"),     QStringLiteral("dbid"),
+                                        QStringLiteral("crdate"),   QStringLiteral("cmptlevel"),
+                                        QStringLiteral("filename"), QStringLiteral("status"),
+                                        QStringLiteral("version")};
     insertValues(QStringLiteral("main"), QStringLiteral("sysdatabases"), columns,
-                 {db.name, db.id, QStringLiteral("2020-01-01 08:00:00.000"), m_major * 10,
-                  reported, statusBits(db.flags), 600 + m_major});
+                 {db.name, db.id, QStringLiteral("2020-01-01 08:00:00.000"), m_major * 10, reported,
+                  statusBits(db.flags), 600 + m_major});
     m_databases.insert(lower(db.name), db);
     m_names.add(db.name);
     m_propertyDatabase = nullptr;

@@ -152,8 +152,8 @@ private:
     int m_major = 0;
     bool m_english = false;
     sqlite3* m_db = nullptr;
-    QHash<QString, DatabaseState> m_databases;        // by lower-case name
-    NameIndex m_names;                                // the same names, for LIKE
+    QHash<QString, DatabaseState> m_databases; // by lower-case name
+    NameIndex m_names;                         // the same names, for LIKE
     // The database whose properties were last asked for; reset when databases come or go.
     mutable const DatabaseState* m_propertyDatabase = nullptr;
     QHash<QString, QSet<QString>> m_tables;           // schema (lower) -> table names (lower)

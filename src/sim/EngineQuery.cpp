@@ -431,10 +431,9 @@ std::optional<sql::TableTarget> Engine::resolveTable(Context& context, const QSt
     if (db->schema.isEmpty() || !m_tables.value(lower(db->schema)).contains(lower(object)))
         return std::nullopt;
     target(db->name);
-    const bool nameColumn =
-        sqlite3_table_column_metadata(m_db, db->schema.toUtf8().constData(),
-                                      object.toUtf8().constData(), "name", nullptr, nullptr,
-                                      nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool nameColumn = sqlite3_table_column_metadata(
+                                m_db, db->schema.toUtf8().constData(), object.toUtf8().constData(),
+                                "name", nullptr, nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
     return sql::TableTarget{db->schema, object, nameColumn};
 }
 

@@ -86,10 +86,10 @@ void NameIndex::walk(Iterator from, Iterator to, qsizetype depth, QStringView pa
         const qsizetype any = anyCharElement(s.pattern);
         if (any == 0) {
             const QChar c = s.pattern.front().toCaseFolded();
-            const Iterator first = std::partition_point(
-                longer, s.to, [&](const Entry& e) { return charAt(e) < c; });
-            const Iterator last = std::partition_point(
-                first, s.to, [&](const Entry& e) { return charAt(e) == c; });
+            const Iterator first =
+                std::partition_point(longer, s.to, [&](const Entry& e) { return charAt(e) < c; });
+            const Iterator last =
+                std::partition_point(first, s.to, [&](const Entry& e) { return charAt(e) == c; });
             steps.push_back({first, last, s.depth + 1, s.pattern.mid(1)});
             continue;
         }

@@ -156,7 +156,7 @@ QByteArray preLoginResponse(const QString& version) {
     option(0x01, table + 6, 1);
     putU8(out, 0xFF);
     out += versionBytes(version);
-    putU16(out, 0); // sub-build
+    putU16(out, 0);   // sub-build
     putU8(out, 0x02); // ENCRYPT_NOT_SUP
     return out;
 }

@@ -86,8 +86,8 @@ struct Connection {
     QByteArray input;
     QByteArray message;
     quint8 messageType = 0;
-    int waiting = 0;      // requests handed to the worker and not answered yet
-    bool closing = false; // what still arrives is not answered
+    int waiting = 0;                  // requests handed to the worker and not answered yet
+    bool closing = false;             // what still arrives is not answered
     std::atomic_bool admitted{false}; // logged in: larger requests are accepted
     // The worker's.
     Session session;
@@ -336,8 +336,7 @@ private:
                              QStringLiteral("Login failed for user '%1'.").arg(login->user)};
         if (failed) {
             // The server closes a connection whose login it refused.
-            answer(c, tds::message(*failed, config().serverName) + tds::done(tds::DoneError),
-                   true);
+            answer(c, tds::message(*failed, config().serverName) + tds::done(tds::DoneError), true);
             return;
         }
         c.session.loggedIn = true;
@@ -402,8 +401,7 @@ private:
         if (config().transaction) {
             if (const std::optional<Message> refused =
                     config().transaction(*request, beginNew, c.session)) {
-                answer(c,
-                       tds::message(*refused, config().serverName) + tds::done(tds::DoneError));
+                answer(c, tds::message(*refused, config().serverName) + tds::done(tds::DoneError));
                 return;
             }
         }

@@ -75,8 +75,8 @@ int main(int argc, char* argv[]) {
         // made in memory where the system offers a folder for that, they take a fraction of
         // the time they take on a disk.
         const QDir memory(QStringLiteral("/dev/shm"));
-        const QDir root = memory.exists() && QFileInfo(memory.path()).isWritable() ? memory
-                                                                                    : QDir::temp();
+        const QDir root =
+            memory.exists() && QFileInfo(memory.path()).isWritable() ? memory : QDir::temp();
         for (int attempt = 0; attempt < 20 && data.isEmpty(); ++attempt) {
             temporary = std::make_unique<QTemporaryDir>(
                 root.filePath(QStringLiteral("quenlor-sim-XXXXXX")));

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/deletion/DeletionRun.h"
-#include "core/deletion/ProgressSink.h"
 #include "core/listing/MainListing.h"
 #include "core/login/ManualLogin.h"
 #include "core/startup/Startup.h"
+#include "support/SilentProgress.h"
 #include "support/SimulatedServer.h"
 #include "support/TestState.h"
 
@@ -16,17 +16,6 @@ inline const QString kQuestion = QStringLiteral("重要提示:数据库删除后
 inline const QString kDone = QStringLiteral("已成功删除！");
 using Told = QList<QPair<short, QString>>;
 using Tables = QMap<QString, QStringList>;
-
-// The run's progress goes nowhere; the operator never asks to stop.
-struct SilentProgress final : ProgressSink {
-    void runStarted() override {}
-    void runEnded() override {}
-    void showProgress(int) override {}
-    void hideProgress() override {}
-    void setProgressValue(int) override {}
-    void setReport(const QString&) override {}
-    bool stopRequested() override { return false; }
-};
 
 // The program against a simulated server: its own start-up, listings and deletion run over
 // the real ODBC driver and TCP, the main window's lists worked as frmMain works them. Fakes stand

@@ -18,8 +18,8 @@
 
 #include <QDir>
 #include <QTcpSocket>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -114,16 +114,15 @@ TEST(SqlRules, NameIndexBoundsHoldEveryNameTheLikeAccepts) {
     NameIndex index;
     for (const QString& name : names)
         index.add(name);
-    for (const char* pattern : {"ufdata_001_[12][0-9][0-9][0-9]", "UFDATA_00_%", "%001%",
-                                "账套_%", "[^u]%", "ufdata_00[^1]_%", "nothing%", "MASTER"}) {
+    for (const char* pattern : {"ufdata_001_[12][0-9][0-9][0-9]", "UFDATA_00_%", "%001%", "账套_%",
+                                "[^u]%", "ufdata_00[^1]_%", "nothing%", "MASTER"}) {
         SCOPED_TRACE(pattern);
         const QString p = QString::fromUtf8(pattern);
         QStringList accepted;
         std::copy_if(names.begin(), names.end(), std::back_inserter(accepted),
                      [&](const QString& name) { return likeMatch(name, p); });
-        std::sort(accepted.begin(), accepted.end(), [](const QString& a, const QString& b) {
-            return order(a, b) < 0;
-        });
+        std::sort(accepted.begin(), accepted.end(),
+                  [](const QString& a, const QString& b) { return order(a, b) < 0; });
         const auto bounds = index.likeBounds(p);
         ASSERT_EQ(bounds.has_value(), !accepted.isEmpty());
         if (bounds) {
@@ -260,9 +259,9 @@ TEST(TdsServer, TheDriverLearnsTheVersionAndTheDatabaseABatchSwitchedTo) {
     SQLHDBC dbc = nullptr;
     SQLHSTMT statement = nullptr;
     ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)));
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(connect.data()),
-                                                SQL_NTS, nullptr, 0, nullptr,
-                                                SQL_DRIVER_NOPROMPT)));
+    ASSERT_TRUE(
+        SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(connect.data()),
+                                        SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)));
     SQLWCHAR version[32] = {}, database[32] = {};
     SQLGetInfoW(dbc, SQL_DBMS_VER, version, sizeof version, nullptr);
     EXPECT_EQ(fromWide(version, -1), u"08.00.2039"_s);

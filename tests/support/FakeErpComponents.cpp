@@ -3,9 +3,8 @@
 namespace quenlor::test {
 
 void FakeErpComponents::installFramework() {
-    m_automation.registerClass(
-        QStringLiteral("UFSoft.U8.Framework.Login.UI.clsLogin"),
-        [] { return std::make_shared<FakeObject>(); });
+    m_automation.registerClass(QStringLiteral("UFSoft.U8.Framework.Login.UI.clsLogin"),
+                               [] { return std::make_shared<FakeObject>(); });
 }
 
 void FakeErpComponents::installT6() {
@@ -31,11 +30,10 @@ void FakeErpComponents::installLogin(const QString& progId, bool withLoginAs) {
             return QVariant(true);
         });
         if (withLoginAs) {
-            login->setMethod(QStringLiteral("LoginAs"),
-                             [this, self](const QVariantList&) {
-                                 logIn(*self);
-                                 return QVariant(true);
-                             });
+            login->setMethod(QStringLiteral("LoginAs"), [this, self](const QVariantList&) {
+                logIn(*self);
+                return QVariant(true);
+            });
         }
         login->setMethod(QStringLiteral("ClearError"),
                          [](const QVariantList&) { return QVariant(); });

@@ -31,6 +31,7 @@ public:
     [[nodiscard]] quint16 port() const { return m_port; }
     // http://127.0.0.1:<port><path>
     [[nodiscard]] QString url(const QString& path) const;
+
 private:
     struct Script {
         Mode mode = Mode::Answer;

@@ -6,8 +6,7 @@ namespace quenlor::test {
 
 namespace {
 // Puts a new fake into the state's slot and keeps a pointer to it for the test.
-template <class Fake, class Slot>
-Fake* install(std::unique_ptr<Slot>& slot) {
+template <class Fake, class Slot> Fake* install(std::unique_ptr<Slot>& slot) {
     auto fake = std::make_unique<Fake>();
     Fake* kept = fake.get();
     slot = std::move(fake);

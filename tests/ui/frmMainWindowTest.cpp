@@ -119,12 +119,14 @@ TEST_F(FrmMainWindowTest, EachOperatorActionListsExactlyOnceAndSetsTheAccountCon
     ASSERT_EQ(entries(cboType()), (QStringList{"T3|T6|U8", "T+", "SQL"}));
     // In this order, so that leaving the plain databases has to bring the account controls back.
     const std::tuple<const char*, std::function<void()>, bool, QString> actions[] = {
-        {"account changed from the keyboard", [&] { pressKey(cboAcc(), Qt::Key_Down); }, true, "路径"},
+        {"account changed from the keyboard", [&] { pressKey(cboAcc(), Qt::Key_Down); }, true,
+         "路径"},
         {"the same account chosen again", [&] { choose(cboAcc(), cboAcc()->currentIndex()); }, true,
          "路径"},
         {"plain databases chosen", [&] { choose(cboType(), 2); }, false, "路径"},
         {"refresh button", [&] { click(control("cmdBrush")); }, false, "路径"},
-        {"product changed from the keyboard", [&] { pressKey(cboType(), Qt::Key_Up); }, true, "数据库"},
+        {"product changed from the keyboard", [&] { pressKey(cboType(), Qt::Key_Up); }, true,
+         "数据库"},
     };
     for (const auto& [name, act, accountsShown, lastColumn] : actions) {
         SCOPED_TRACE(name);
@@ -154,7 +156,11 @@ TEST_F(FrmMainWindowTest, OperatorTicksRowsAndOnlyTheClosePictureOrCancelEndsThe
         {"select all", [&] { click(control("cmdSelect")); }, "YYY", 0},
         {"clear all", [&] { click(control("cmdClear")); }, "---", 0},
         {"Esc", [&] { pressKey(grid(), Qt::Key_Escape); }, "---", 0},
-        {"right button", [&] { pressMouse(control("imgExit"), Qt::RightButton, {8, 8}); }, "---", 0},
+        {"right button",
+         [&] {
+             pressMouse(control("imgExit"), Qt::RightButton, {8, 8});
+         },
+         "---", 0},
         {"close picture", [&] { click(control("imgExit")); }, "---", 1},
         {"cancel button", [&] { click(control("cmdCancel")); }, "---", 2},
     };
@@ -181,9 +187,10 @@ TEST_F(FrmMainWindowTest, OperatorTicksRowsAndOnlyTheClosePictureOrCancelEndsThe
 // maker's site.
 TEST_F(FrmMainWindowTest, DownloadedReadmeShowsAsWrittenAndTheLogoOpensItsSite) {
     const QString intro = QStringLiteral("<img src=\"p.png\">简介 &amp; <br>更多");
-    http->next = {true,
-                  *encodeGbk("[说明]\r\n作者=<b>郑十</b>\r\n网址=a.test/q\r\n简介=" + intro + "\r\n"),
-                  {}};
+    http->next = {
+        true,
+        *encodeGbk("[说明]\r\n作者=<b>郑十</b>\r\n网址=a.test/q\r\n简介=" + intro + "\r\n"),
+        {}};
     open();
     const auto* caption = control<QLabel>("labCaption");
     EXPECT_TRUE(caption->text().contains(QStringLiteral("作者:<b>郑十</b>")));

@@ -14,7 +14,7 @@ class IniFileTest : public test::StateFixture {};
 TEST_F(IniFileTest, CommentMarkerTakesTheCharacterBeforeItAlong) {
     const std::pair<const char*, const char*> cases[] = {
         {"192.168.0.5 //office", "192.168.0.5"}, {"10.0.0.15//x", "10.0.0.1"}, {"a//b", ""},
-        {"db01   //   several blanks", "db01"},   {"http://host", "http"},     {"plain", "plain"},
+        {"db01   //   several blanks", "db01"},  {"http://host", "http"},      {"plain", "plain"},
     };
     for (const auto& [line, value] : cases) {
         writeProgramFile("Config.ini", "[Login]\r\nServer=" + QByteArray(line) + "\r\n");
@@ -31,7 +31,8 @@ TEST_F(IniFileTest, LoginDefaultsComeFromConfigIni) {
     } cases[] = {
         {"without a file the dialog is left alone", nullptr, {}, "untouched|untouched|untouched"},
         {"values trimmed, one pair of quotes removed, an empty user stays empty", "Config.ini",
-         "[Login]\r\nServer=  erp-db,1433  \r\nSa=\r\nPwd=\"p@ss word\"\r\n", "erp-db,1433||p@ss word"},
+         "[Login]\r\nServer=  erp-db,1433  \r\nSa=\r\nPwd=\"p@ss word\"\r\n",
+         "erp-db,1433||p@ss word"},
         {"missing keys give the defaults", "Config.ini", "[Login]\r\n[Other]\r\nServer=x\r\n",
          "127.0.0.1|SA|"},
         {"file, section and key names ignore letter case", "CONFIG.INI", "[LOGIN]\nSERVER=upper\n",

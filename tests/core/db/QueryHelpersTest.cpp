@@ -28,7 +28,8 @@ TEST_F(QueryHelpers, QueryHelpersReadTheFirstRowAndReportFailures) {
         << "GetFieldValue gives empty text for no row";
 
     // An empty condition leaves the statement ending in "and ", which the server rejects.
-    server.fail("select name from t where 1=1 and ", DbError{"42000", 102, "'and' 附近有语法错误。"});
+    server.fail("select name from t where 1=1 and ",
+                DbError{"42000", 102, "'and' 附近有语法错误。"});
     const Read<QVariant> failed = LookupValue("name", "t", QString(), master.get());
     EXPECT_FALSE(failed.value.isValid());
     EXPECT_EQ(failed.outcome.text(), QStringLiteral("'and' 附近有语法错误。"));

@@ -12,22 +12,33 @@ using test::table;
 // Each service pack boundary with the builds on either side of it.
 TEST(SqlVersionName, NamesTheServerAndItsServicePackOnEachSideOfEveryBoundary) {
     const std::pair<const char*, const char*> cases[] = {
-        {"8.00.383", "SQL Server 2000 "},        {"8.00.384", "SQL Server 2000 SP1"},
-        {"8.00.760", "SQL Server 2000 SP3"},     {"8.00.2038", "SQL Server 2000 SP3"},
-        {"8.00.2039", "SQL Server 2000 SP4"},    {"9.00.1399.06", "SQL Server 2005 "},
-        {"9.00.2046", "SQL Server 2005 "},       {"9.00.2047", "SQL Server 2005 SP1"},
-        {"9.00.3042", "SQL Server 2005 SP2"},    {"9.00.4035", "SQL Server 2005 SP3"},
-        {"10.0.2530", "SQL Server 2008 "},       {"10.0.2531.0", "SQL Server 2008 SP1"},
+        {"8.00.383", "SQL Server 2000 "},
+        {"8.00.384", "SQL Server 2000 SP1"},
+        {"8.00.760", "SQL Server 2000 SP3"},
+        {"8.00.2038", "SQL Server 2000 SP3"},
+        {"8.00.2039", "SQL Server 2000 SP4"},
+        {"9.00.1399.06", "SQL Server 2005 "},
+        {"9.00.2046", "SQL Server 2005 "},
+        {"9.00.2047", "SQL Server 2005 SP1"},
+        {"9.00.3042", "SQL Server 2005 SP2"},
+        {"9.00.4035", "SQL Server 2005 SP3"},
+        {"10.0.2530", "SQL Server 2008 "},
+        {"10.0.2531.0", "SQL Server 2008 SP1"},
         // 2008 R2 has service packs of its own; its minor version tells it apart.
-        {"10.00.6000.29", "SQL Server 2008 SP1"}, {"10.50.1600.1", "SQL Server 2008 R2 "},
-        {"10.50.2499", "SQL Server 2008 R2 "},   {"10.50.2500.0", "SQL Server 2008 R2 SP1"},
+        {"10.00.6000.29", "SQL Server 2008 SP1"},
+        {"10.50.1600.1", "SQL Server 2008 R2 "},
+        {"10.50.2499", "SQL Server 2008 R2 "},
+        {"10.50.2500.0", "SQL Server 2008 R2 SP1"},
         {"10.50.6000.34", "SQL Server 2008 R2 SP3"},
         // The fourth component is a fraction, rounded half to even; a build past 32767 is only
         // a number.
-        {"8.00.2038.5", "SQL Server 2000 SP3"},  {"8.00.2038.51", "SQL Server 2000 SP4"},
-        {"9.00.40000", "SQL Server 2005 SP3"},   {"8.00.2039.", "SQL Server 2000 SP4"},
+        {"8.00.2038.5", "SQL Server 2000 SP3"},
+        {"8.00.2038.51", "SQL Server 2000 SP4"},
+        {"9.00.40000", "SQL Server 2005 SP3"},
+        {"8.00.2039.", "SQL Server 2000 SP4"},
         // An unknown major gives the text with a final dot; "2000" in it decides nothing.
-        {"15.0.2000.5", "15.0.2000.5."},         {"", "."},
+        {"15.0.2000.5", "15.0.2000.5."},
+        {"", "."},
     };
     for (const auto& [version, name] : cases) {
         QString v = QString::fromLatin1(version);

@@ -117,7 +117,8 @@ TEST_F(ReadmeInfoTest, AboutNoticeComesFromTheReadmeValues) {
 TEST_F(ReadmeInfoTest, OpenWebPageOpensOnlyWebAddressesAndTheAppMarketForNone) {
     EXPECT_TRUE(OpenWebPage("HTTPS://QUENLOR.INVALID/a?b=1"));
     EXPECT_TRUE(OpenWebPage(QString()));
-    EXPECT_EQ(system->openedUrls, (QStringList{"HTTPS://QUENLOR.INVALID/a?b=1", appMarketAddress()}));
+    EXPECT_EQ(system->openedUrls,
+              (QStringList{"HTTPS://QUENLOR.INVALID/a?b=1", appMarketAddress()}));
     for (const char* address :
          {"file:///etc/passwd", "javascript:alert(1)", "C:\\Windows\\System32\\cmd.exe",
           "\\\\server\\share\\x.exe", "www.quenlor.invalid", " http://quenlor.invalid/", "http:/x"})

@@ -51,9 +51,9 @@ TEST_F(MainListingTest, AccountCodeStandsForItselfInsideTheLikePattern) {
 }
 
 TEST_F(MainListingTest, ResultFillsTheGridUnderItsHeaderRow) {
-    server.answer(test::accountSetListing(),
-                  table({"选择", "账套号", "账套名称", "状态"},
-                        {{"", "001", "演示", "正常"}, {"", "005", QVariant(), "系统管理控制之外"}}));
+    server.answer(test::accountSetListing(), table({"选择", "账套号", "账套名称", "状态"},
+                                                   {{"", "001", "演示", "正常"},
+                                                    {"", "005", QVariant(), "系统管理控制之外"}}));
     load(ProductFamily::U8, "全部");
 
     ASSERT_EQ(listing.grid().Rows(), 3);
@@ -63,17 +63,18 @@ TEST_F(MainListingTest, ResultFillsTheGridUnderItsHeaderRow) {
     // The view sees data rows only, the header row as its header.
     EXPECT_EQ(listing.grid().rowCount(), 2);
     EXPECT_EQ(listing.grid().headerData(1, Qt::Horizontal).toString(), QStringLiteral("账套号"));
-
 }
 
 // A failing or empty listing keeps its header and one blank row, which can be ticked.
 TEST_F(MainListingTest, FailingListingShowsTheServersTextAndKeepsHeaderAndPlaceholder) {
-    server.fail(test::tplusListing(), DbError{"42S02", 208, "对象名 'UFTSystem..EAP_Account' 无效。"});
+    server.fail(test::tplusListing(),
+                DbError{"42S02", 208, "对象名 'UFTSystem..EAP_Account' 无效。"});
     load(ProductFamily::Tplus, "全部");
     EXPECT_EQ(messages->shown,
               (QList<QPair<short, QString>>{{4, "对象名 'UFTSystem..EAP_Account' 无效。"}}));
     EXPECT_EQ(listing.grid().Rows(), 2);
-    EXPECT_EQ(row(0), (QStringList{"选择", "数据库", "账套号", "账套名称", "开始年度", "状态", "路径"}));
+    EXPECT_EQ(row(0),
+              (QStringList{"选择", "数据库", "账套号", "账套名称", "开始年度", "状态", "路径"}));
     listing.selectAll();
     EXPECT_EQ(listing.CountTicked(), 1);
 

@@ -68,8 +68,12 @@ protected:
     // The bridge's outcome: Success|Version|Server|DBUser|DBPwd|DBName.
     QString outcome() {
         clsUFLogin& b = bridge();
-        return QStringList{b.Success() ? "1" : "0", productName(b.Version()), b.Server(),
-                           b.DBUser(),  b.DBPwd(), b.DBName()}
+        return QStringList{b.Success() ? "1" : "0",
+                           productName(b.Version()),
+                           b.Server(),
+                           b.DBUser(),
+                           b.DBPwd(),
+                           b.DBName()}
             .join(u'|');
     }
     // Messages shown by the bridge, as "kind|text": it has a dialog of its own.
@@ -89,7 +93,7 @@ struct Row {
     const char* name;
     // 'F' the newer framework, '6' T6, '3' T3; 'K' a newer U8's registry key, 'R' no registry
     const char* installed;
-    const char* broken;    // a class whose creation fails, or null
+    const char* broken; // a class whose creation fails, or null
     AutomationError failure;
     QList<ErpOutcome> outcomes;
     const char* result; // Success|Version|Server|DBUser|DBPwd|DBName
@@ -163,8 +167,8 @@ TEST_P(ErpLoginOutcome, OfOneLogin) {
     }
     clsUFLogin& b = bridge();
     // A logged-in bridge hands its login to the program, even one without a server.
-    const QStringList handed = b.Success() ? QStringList{b.Server(), b.DBUser(), b.DBPwd()}
-                                           : QStringList{"", "", ""};
+    const QStringList handed =
+        b.Success() ? QStringList{b.Server(), b.DBUser(), b.DBPwd()} : QStringList{"", "", ""};
     EXPECT_EQ((QStringList{st().SqlServer, st().SqlUser, st().SqlPassword}), handed);
     EXPECT_EQ(connected, b.Success() && !b.Server().isEmpty());
     if (!b.Success()) {
@@ -174,7 +178,8 @@ TEST_P(ErpLoginOutcome, OfOneLogin) {
         return;
     ASSERT_EQ(server.opens.size(), 1u);
     const ConnectionParams& p = server.opens.back();
-    EXPECT_EQ((QStringList{p.server, p.user, p.password, p.database}), handed + QStringList{b.DBName()})
+    EXPECT_EQ((QStringList{p.server, p.user, p.password, p.database}),
+              handed + QStringList{b.DBName()})
         << "handed over, never spliced";
     Database* verification = ClsUFLoginTestAccess::verification(b);
     ASSERT_NE(verification, nullptr) << "the verification connection stays with the bridge";
@@ -186,8 +191,11 @@ INSTANTIATE_TEST_SUITE_P(Erp, ErpLoginOutcome, ::testing::ValuesIn(kRows),
 
 TEST_F(ErpLoginTest, OnlyTheMissingObjectErrorsOfTheProbeMeanNoFramework) {
     const std::pair<AutomationError, const char*> cases[] = {
-        {{429, "ActiveX 部件不能创建对象"}, ""}, {{438, "对象不支持该属性或方法"}, ""},
-        {{91, kNoObject}, ""}, {{440, kAutomation}, ""}, {{-2147221164, kAutomation}, ""},
+        {{429, "ActiveX 部件不能创建对象"}, ""},
+        {{438, "对象不支持该属性或方法"}, ""},
+        {{91, kNoObject}, ""},
+        {{440, kAutomation}, ""},
+        {{-2147221164, kAutomation}, ""},
         // Any other failure means the class is registered, if broken: still the newer U8.
         {{-2147024894, "系统找不到指定的文件。"}, "U8"},
         {{440, "自动化错误 "}, "U8"},
@@ -203,8 +211,9 @@ TEST_F(ErpLoginTest, AdministratorTextStandsInForAConnectionThatDidNotOpen) {
     erp.installT6();
     erp.outcomes = {with(login(), &ErpOutcome::shareString, "系统管理员不能进行业务处理"),
                     with(login(), &ErpOutcome::shareString, "系统管理员")};
-    server.failOpen(QStringLiteral("UFdata_001_2012"),
-                    DbError{QStringLiteral("28000"), 18456, QStringLiteral("用户 'SA' 登录失败。")});
+    server.failOpen(
+        QStringLiteral("UFdata_001_2012"),
+        DbError{QStringLiteral("28000"), 18456, QStringLiteral("用户 'SA' 登录失败。")});
 
     EXPECT_TRUE(connect());
     EXPECT_TRUE(bridge().Success());

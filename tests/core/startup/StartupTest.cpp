@@ -145,10 +145,14 @@ TEST_F(StartupTest, CancelledLoginTellsOnlyARealFailure) {
         // why, the ERP class that fails (null: no automation at all), how, what is told
         {"no automation on this computer", nullptr, {}, {}},
         {"no ERP component registered", "", {}, {}},
-        {"a registered T6 component that gives no object", "U8Login.clsLogin", {91, noObject},
+        {"a registered T6 component that gives no object",
+         "U8Login.clsLogin",
+         {91, noObject},
          noObject},
-        {"a registered T3 component that fails otherwise", "UFLoginSQL.Login",
-         {-2147467259, "自动化错误"}, noObject},
+        {"a registered T3 component that fails otherwise",
+         "UFLoginSQL.Login",
+         {-2147467259, "自动化错误"},
+         noObject},
         {"the operator's failed attempt", nullptr, {}, "用户 'sa' 登录失败。"},
     };
     for (const auto& [why, brokenClass, failure, told] : cases) {
@@ -172,7 +176,8 @@ TEST_F(StartupTest, CancelledLoginTellsOnlyARealFailure) {
 
         Main();
 
-        EXPECT_EQ(system->messageBoxes, told.isEmpty() ? QStringList{} : QStringList{"Quenlor|" + told});
+        EXPECT_EQ(system->messageBoxes,
+                  told.isEmpty() ? QStringList{} : QStringList{"Quenlor|" + told});
         EXPECT_EQ(system->endCalls, 1);
     }
 }
