@@ -52,8 +52,10 @@ sim::Scenario largeWithTplus() {
 // A simulated server as quenlor-sim runs it: nothing of a closed session kept.
 class Server {
 public:
-    explicit Server(const sim::Scenario& s) {
-        m_engine = std::make_unique<sim::Engine>(s, m_data.path());
+    explicit Server(const sim::Scenario& s) : m_data(sim::makeDataFolder()) {
+        if (!m_data)
+            throw std::runtime_error("no folder for the simulated server's data");
+        m_engine = std::make_unique<sim::Engine>(s, m_data->path());
         m_tds = std::make_unique<sim::TdsServer>(m_engine->serverConfig());
         if (!m_tds->start())
             throw std::runtime_error("the simulated server cannot listen");
@@ -67,7 +69,7 @@ public:
     }
 
 private:
-    QTemporaryDir m_data;
+    std::unique_ptr<QTemporaryDir> m_data;
     std::unique_ptr<sim::Engine> m_engine;
     std::unique_ptr<sim::TdsServer> m_tds;
 };
@@ -127,12 +129,12 @@ const bool kScaleListings = [] {
 void BM_ScaleGenerateLarge(benchmark::State& state) {
     double readMs = 0;
     for (auto _ : state) {
-        QTemporaryDir data;
+        const std::unique_ptr<QTemporaryDir> data = sim::makeDataFolder();
         QElapsedTimer wall;
         wall.start();
         const sim::Scenario s = scenario(QStringLiteral("large"));
         readMs += double(wall.nsecsElapsed()) / 1e6;
-        const sim::Engine engine(s, data.path());
+        const sim::Engine engine(s, data->path());
         state.SetIterationTime(double(wall.nsecsElapsed()) / 1e9);
         if (engine.databaseNames().size() != 10005)
             state.SkipWithError("the scenario does not have its 10,005 databases");

@@ -129,6 +129,8 @@ void Engine::transactionStatement(TransactionRequest request, Session& session, 
             : endTransaction(request == TransactionRequest::Commit, session);
     if (failed)
         reply.results << *failed;
+    else
+        reply.results << TransactionChange{request};
 }
 
 // ---- database statements ----

@@ -104,6 +104,19 @@ QString scenarioFolder() {
     return QStringLiteral(QUENLOR_SIM_SCENARIOS);
 }
 
+std::unique_ptr<QTemporaryDir> makeDataFolder() {
+    const QDir memory(QStringLiteral("/dev/shm"));
+    const QDir root =
+        memory.exists() && QFileInfo(memory.path()).isWritable() ? memory : QDir::temp();
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        auto folder =
+            std::make_unique<QTemporaryDir>(root.filePath(QStringLiteral("quenlor-sim-XXXXXX")));
+        if (folder->isValid() && !folder->path().contains(QLatin1String("zt"), Qt::CaseInsensitive))
+            return folder;
+    }
+    return nullptr;
+}
+
 bool loadScenario(const QString& path, Scenario* scenario, QString* error) {
     QJsonObject root;
     if (!readJson(path, &root, error))

@@ -5,7 +5,10 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
+
+#include <memory>
 
 // A server to simulate, as a scenario file describes it: the server's identity, its databases
 // and the tables and rows of its catalogue databases.
@@ -80,5 +83,12 @@ bool loadScenario(const QString& path, Scenario* scenario, QString* error);
 
 // The folder holding the scenario files of this source tree.
 QString scenarioFolder();
+
+// A new folder for a server's data files, removed with the object: in memory where the system
+// offers a folder for that (the files are empty stand-ins, ten thousand and more for the large
+// scenario, made there in a fraction of the time they take on a disk), else in the temporary
+// folder. The program finds an account's folder by the first "ZT" in a data file's path, so the
+// path holds no such letters. Null when no folder can be made.
+std::unique_ptr<QTemporaryDir> makeDataFolder();
 
 } // namespace quenlor::sim

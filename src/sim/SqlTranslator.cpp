@@ -20,7 +20,9 @@
 // ...". The result is the same (the program names its columns and orders its listings), but the
 // engine loops over the first table and probes the second, and the program's full joins name the
 // database list first: probed by its key, 120,000 period rows against 10,000 databases take a
-// fraction of a second instead of minutes.
+// fraction of a second instead of minutes. When the WHERE needs a row of the (new) first table,
+// the FULL JOIN keeps what a LEFT JOIN keeps and becomes one, so that the engine filters that
+// table's rows before it probes the other (one account's years: 24 ms instead of 150).
 // Another is for speed too: "name LIKE <pattern>", where name can only be the database list's
 // column and the pattern is an expression, not a literal (one per account in the listings'
 // joins), gets
@@ -192,6 +194,49 @@ bool nameMeansDatabaseList(const QList<Token>& tokens, const QList<TableTarget>&
     return true;
 }
 
+// Whether the statement's WHERE (the first one at the outer level after from) holds, as one
+// of the terms ANDed at its top, a column of alias compared with a literal: false for a row
+// where alias's table has no row, so a FULL JOIN with that table first keeps only what a LEFT
+// JOIN keeps. Any OR at the top, and nothing is concluded.
+bool whereRejectsNullsOf(const QString& sql, qsizetype from, const QString& alias) {
+    const QRegularExpression comparison(
+        QStringLiteral(R"(^"%1"\."[^"]+"\s*=\s*(?:\d+|'[^']*'(?:\s+collate\s+tsql)?)$)")
+            .arg(QRegularExpression::escape(alias)),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression word(QStringLiteral(R"(\G\w+)"));
+    QStringList terms;
+    qsizetype depth = 0, start = -1, i = from;
+    for (; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (c == u'\'' || c == u'"') { // a text or a quoted name: skipped whole
+            const qsizetype end = sql.indexOf(c, i + 1);
+            i = end < 0 ? sql.size() - 1 : end;
+            continue;
+        }
+        depth += c == u'(' ? 1 : (c == u')' ? -1 : 0);
+        if (depth < 0)
+            break;
+        if (depth != 0 || !c.isLetter() || sql[i - 1].isLetterOrNumber() || sql[i - 1] == u'_')
+            continue;
+        const QString w = word.match(sql, i).captured().toLower();
+        if (start >= 0 && (w == u"or" || w == u"order" || w == u"group" || w == u"and")) {
+            if (w == u"or")
+                return false;
+            if (w != u"and")
+                break;
+            terms << sql.mid(start, i - start).trimmed();
+            start = i + 3;
+        } else if (start < 0 && w == u"where") {
+            start = i + 5;
+        }
+        i += w.size() - 1;
+    }
+    if (start >= 0)
+        terms << sql.mid(start, i - start).trimmed();
+    return std::any_of(terms.begin(), terms.end(),
+                       [&comparison](const QString& t) { return comparison.match(t).hasMatch(); });
+}
+
 QString swapFirstFullJoin(const QString& sql) {
     static const QRegularExpression pattern(
         // Groups: FROM, first table, "full [outer] join", second table, ON.
@@ -202,9 +247,17 @@ QString swapFirstFullJoin(const QString& sql) {
     const QRegularExpressionMatch m = pattern.match(sql);
     if (!m.hasMatch())
         return sql;
+    static const QRegularExpression alias(QStringLiteral(R"((?:\s+as)?\s+(\w+)$)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QString first = alias.match(m.captured(4)).captured(1);
+    const bool left = !first.isEmpty() && whereRejectsNullsOf(sql, m.capturedEnd(), first);
     QString out = sql;
     out.replace(m.capturedStart(), m.capturedLength(),
-                m.captured(1) + m.captured(4) + m.captured(3) + m.captured(2) + m.captured(5));
+                m.captured(1) + m.captured(4) +
+                    (left ? m.captured(3).replace(QStringLiteral("full"), QStringLiteral("left"),
+                                                  Qt::CaseInsensitive)
+                          : m.captured(3)) +
+                    m.captured(2) + m.captured(5));
     return out;
 }
 

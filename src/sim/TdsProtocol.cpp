@@ -206,6 +206,21 @@ std::optional<QString> batchText(const QByteArray& body) {
                               (body.size() - start) / 2);
 }
 
+quint64 headerTransaction(const QByteArray& body) {
+    const qsizetype end = afterHeaders(body);
+    // Each header: its length (4 bytes, itself included), its type (2), its data; the
+    // transaction descriptor's type is 2, its data the descriptor (8) and a request count (4).
+    for (qsizetype at = 4; end >= 0 && at + 6 <= end;) {
+        const quint32 length = readU32(body, at);
+        if (length < 6 || at + qsizetype(length) > end)
+            break;
+        if (readU16(body, at + 4) == 2 && length >= 14)
+            return qFromLittleEndian<quint64>(body.constData() + at + 6);
+        at += qsizetype(length);
+    }
+    return 0;
+}
+
 std::optional<TransactionRequest> transactionRequest(const QByteArray& body, bool* beginNew) {
     const qsizetype start = afterHeaders(body);
     if (start < 0 || body.size() < start + 2)

@@ -45,6 +45,8 @@ std::optional<Login> parseLogin7(const QByteArray& body);
 QString decodePassword(const QByteArray& obfuscated);
 // The statement text after the ALL_HEADERS block; nullopt when the block is malformed.
 std::optional<QString> batchText(const QByteArray& body);
+// The transaction descriptor the ALL_HEADERS block names; 0 when none.
+quint64 headerTransaction(const QByteArray& body);
 // The request kind of a transaction-manager message, with its "begin a new one" flag.
 std::optional<TransactionRequest> transactionRequest(const QByteArray& body, bool* beginNew);
 

@@ -80,6 +80,23 @@ private:
     std::thread m_thread; // last: starts once the members it uses exist
 };
 
+// The descriptors a connection's transactions get, and the ENVCHANGE that tells the client one
+// began or ended. A BEGIN while one is open commits that one first, as the transaction manager's
+// begin does.
+struct Transactions {
+    quint64 open = 0; // 0 when none
+    quint64 last = 0;
+
+    QByteArray change(TransactionRequest request) {
+        QByteArray out;
+        if (open != 0)
+            out += tds::transactionChange(
+                request == TransactionRequest::Begin ? TransactionRequest::Commit : request, open);
+        open = request == TransactionRequest::Begin ? ++last : 0;
+        return open != 0 ? out + tds::transactionChange(TransactionRequest::Begin, open) : out;
+    }
+};
+
 struct Connection {
     // The network thread's.
     QTcpSocket* socket = nullptr;
@@ -92,18 +109,19 @@ struct Connection {
     // The worker's.
     Session session;
     int packetSize = 4096;
-    quint64 transaction = 0; // descriptor of the open transaction, 0 when none
-    quint64 nextTransaction = 0;
+    Transactions transactions;
     Worker worker; // last: its thread ends before the rest goes
 };
 
 // Turns a handler's results into one token stream: every statement closes with a DONE that says
 // more follows, except the very last, which must not.
-QByteArray encodeReply(const Reply& reply, const QString& serverName) {
+QByteArray encodeReply(const Reply& reply, const QString& serverName, Transactions& transactions) {
     QByteArray out;
     qsizetype lastDone = -1;
     for (const Result& result : reply.results) {
-        if (const auto* count = std::get_if<RowCount>(&result)) {
+        if (const auto* change = std::get_if<TransactionChange>(&result)) {
+            out += transactions.change(change->request);
+        } else if (const auto* count = std::get_if<RowCount>(&result)) {
             lastDone = out.size();
             out += tds::done(tds::DoneCount | tds::DoneMore, 0, quint64(count->rows));
         } else if (const auto* set = std::get_if<ResultSet>(&result)) {
@@ -357,6 +375,7 @@ private:
             return;
         }
         keepLatest(c.session.batches, text->left(kKeptBatchCharacters));
+        c.session.requestTransaction = tds::headerTransaction(body);
         // A batch the client cancelled before it started does not run.
         const QString database = c.session.database;
         const Reply reply = config().handler && !c.session.cancelled()
@@ -385,9 +404,9 @@ private:
             answer(c, {});
         else if (c.session.database != database)
             answer(c, tds::databaseChange(c.session.database, database) +
-                          encodeReply(reply, config().serverName));
+                          encodeReply(reply, config().serverName, c.transactions));
         else
-            answer(c, encodeReply(reply, config().serverName));
+            answer(c, encodeReply(reply, config().serverName, c.transactions));
     }
 
     void transaction(Connection& c, const QByteArray& body) {
@@ -405,23 +424,10 @@ private:
                 return;
             }
         }
-        QByteArray out;
-        if (*request == TransactionRequest::Begin) {
-            if (c.transaction != 0) {
-                out += tds::transactionChange(TransactionRequest::Commit, c.transaction);
-            }
-            c.transaction = ++c.nextTransaction;
-            out += tds::transactionChange(TransactionRequest::Begin, c.transaction);
-        } else {
-            if (c.transaction != 0)
-                out += tds::transactionChange(*request, c.transaction);
-            c.transaction = 0;
-            if (beginNew) {
-                c.transaction = ++c.nextTransaction;
-                out += tds::transactionChange(TransactionRequest::Begin, c.transaction);
-            }
-        }
-        c.session.inTransaction = c.transaction != 0;
+        QByteArray out = c.transactions.change(*request);
+        if (*request != TransactionRequest::Begin && beginNew)
+            out += c.transactions.change(TransactionRequest::Begin);
+        c.session.inTransaction = c.transactions.open != 0;
         answer(c, out + tds::done(tds::DoneFinal));
     }
 

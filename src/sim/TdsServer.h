@@ -45,7 +45,15 @@ struct Message {
     QString text;
 };
 
-using Result = std::variant<RowCount, ResultSet, Message>;
+enum class TransactionRequest { Begin, Commit, Rollback };
+
+// A batch's statement began the session's transaction, or committed or rolled it back: the
+// client learns it where it happened in the batch.
+struct TransactionChange {
+    TransactionRequest request = TransactionRequest::Begin;
+};
+
+using Result = std::variant<RowCount, ResultSet, Message, TransactionChange>;
 
 // The answer to one batch. `neverAnswer` keeps the server silent until the client cancels.
 struct Reply {
@@ -56,8 +64,6 @@ struct Reply {
     bool disconnect = false; // close the caller's connection instead of answering
     QList<int> killSessions; // other sessions the batch ended (ROLLBACK IMMEDIATE)
 };
-
-enum class TransactionRequest { Begin, Commit, Rollback };
 
 // One transaction-manager request. The driver ends a transaction with "and begin the next" while
 // autocommit stays off, and rolls that empty one back when autocommit is switched on again.
@@ -77,7 +83,8 @@ struct Session {
     QStringList batches; // the latest ones only, each cut to a few thousand characters
     QList<TransactionStep> transactions;
     bool inTransaction = false;
-    int transactionDepth = 0; // @@TRANCOUNT: BEGIN TRAN nests, COMMIT unwinds one level
+    int transactionDepth = 0;       // @@TRANCOUNT: BEGIN TRAN nests, COMMIT unwinds one level
+    quint64 requestTransaction = 0; // the transaction the client's latest batch said it is in
     int attentions = 0;
     // Set when the client's ATTENTION arrives or it goes away; a running statement stops at its
     // next step when it sees it.

@@ -66,25 +66,10 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    // The program finds an account's folder by the first "ZT" in a data file's path, so the
-    // data folder itself must not hold those letters.
     std::unique_ptr<QTemporaryDir> temporary;
     QString data = parser.value(dataOption);
-    if (data.isEmpty()) {
-        // The data files are empty stand-ins, ten thousand and more for the large scenario:
-        // made in memory where the system offers a folder for that, they take a fraction of
-        // the time they take on a disk.
-        const QDir memory(QStringLiteral("/dev/shm"));
-        const QDir root =
-            memory.exists() && QFileInfo(memory.path()).isWritable() ? memory : QDir::temp();
-        for (int attempt = 0; attempt < 20 && data.isEmpty(); ++attempt) {
-            temporary = std::make_unique<QTemporaryDir>(
-                root.filePath(QStringLiteral("quenlor-sim-XXXXXX")));
-            if (temporary->isValid() &&
-                !temporary->path().contains(QLatin1String("zt"), Qt::CaseInsensitive))
-                data = temporary->path();
-        }
-    }
+    if (data.isEmpty() && (temporary = quenlor::sim::makeDataFolder()))
+        data = temporary->path();
     if (data.isEmpty() || !QDir().mkpath(data)) {
         std::fprintf(stderr, "quenlor-sim: no usable data folder\n");
         return 2;

@@ -13,6 +13,7 @@
 #include "sim/NameIndex.h"
 #include "sim/Scenario.h"
 #include "sim/SqlTranslator.h"
+#include "sim/TdsProtocol.h"
 #include "sim/TdsServer.h"
 #include "support/QtPrinters.h"
 
@@ -62,6 +63,19 @@ const Rule kRules[] = {
      u"select 1 from master..sysdatabases as a full outer join UFSystem..UA_Period b on a.name=b.x",
      u"select 1 from \"UFSystem\".\"UA_Period\" b full outer join \"master\".\"sysdatabases\" as a "
      u"on \"a\".\"name\"=\"b\".\"x\""},
+    // A WHERE that needs a row of the first table keeps no row the second table has alone.
+    {"FullJoinWhoseWhereNeedsTheFirstTableIsALeftJoin", Kind::Translate, nullptr,
+     u"select 1 from master..sysdatabases a full join UFSystem..UA_Period as b on a.name=b.x "
+     u"where (a.name='(' or b.y=1) and b.bIsDelete=0 order by 1",
+     u"select 1 from \"UFSystem\".\"UA_Period\" as b left join \"master\".\"sysdatabases\" a on "
+     u"\"a\".\"name\"=\"b\".\"x\" where (\"a\".\"name\"='(' COLLATE tsql or \"b\".\"y\"=1) and "
+     u"\"b\".\"bIsDelete\"=0 order by 1"},
+    {"FullJoinWithAnOrAtTheTopOfItsWhereStaysFull", Kind::Translate, nullptr,
+     u"select 1 from master..sysdatabases a full join UFSystem..UA_Period as b on a.name=b.x "
+     u"where b.bIsDelete=0 or a.name like 'x%'",
+     u"select 1 from \"UFSystem\".\"UA_Period\" as b full join \"master\".\"sysdatabases\" a on "
+     u"\"a\".\"name\"=\"b\".\"x\" where \"b\".\"bIsDelete\"=0 or \"a\".\"name\" like 'x%' COLLATE "
+     u"tsql"},
 };
 
 // "<text*N>" stands for text N times.
@@ -147,7 +161,7 @@ QString shownRows(const QList<QList<QVariant>>& rows) {
 }
 
 // A reply as one line, " / " between its results: a result set's rows, "N rows" for a change,
-// "#N" for a message.
+// "#N" for a message, "begin", "commit" or "rollback" where the session's transaction changed.
 QString shown(const Reply& reply) {
     QStringList results;
     for (const Result& r : reply.results) {
@@ -155,6 +169,8 @@ QString shown(const Reply& reply) {
             results << QString::number(count->rows) + u" rows"_s;
         } else if (const auto* m = std::get_if<Message>(&r)) {
             results << u'#' + QString::number(m->number);
+        } else if (const auto* change = std::get_if<TransactionChange>(&r)) {
+            results << QStringList{u"begin"_s, u"commit"_s, u"rollback"_s}[int(change->request)];
         } else {
             results << shownRows(std::get<ResultSet>(r).rows);
         }
@@ -189,15 +205,19 @@ const QList<Exchange> kExchanges = {
       ResultSet{{Column{u"x"_s}}, {{u"after"_s}}}},
      "x: 'after'"},
     {"UseHRDB", {}, ": "}, // switches the session to HRDB
+    {"BeginTran", {TransactionChange{TransactionRequest::Begin}}, ": "},
+    {"RollbackTran", {TransactionChange{TransactionRequest::Rollback}}, ": "},
 };
 
-// "LongStatement" runs until its client cancels it and another session has been answered (a
-// minute at most), and says when it starts.
+// "Pause" takes a millisecond. "LongStatement" runs until its client cancels it and another session
+// has been answered (a minute at most), and says when it starts.
 std::atomic_bool longStarted = false, otherServed = false;
 
 Reply script(const QString& sql, Session& session) {
     if (sql == u"UseHRDB"_s)
         session.database = u"HRDB"_s;
+    if (sql == u"Pause"_s) // a millisecond's work
+        QThread::msleep(1);
     for (int i = 0; sql == u"LongStatement"_s && i < 6000; ++i) {
         longStarted = true;
         if (session.cancelled() && otherServed)
@@ -252,7 +272,7 @@ TEST(TdsServer, RepliesReachTheProgramAsItReadsThem) {
     }
 }
 
-TEST(TdsServer, TheDriverLearnsTheVersionAndTheDatabaseABatchSwitchedTo) {
+TEST(TdsServer, TheDriverLearnsTheVersionAndTheDatabaseAndTransactionABatchSwitchedTo) {
     const std::unique_ptr<TdsServer> server = scriptedServer();
     const std::vector<SQLWCHAR> connect = toWide(OdbcConnector().connectionString(
         {u"127.0.0.1,%1"_s.arg(server->port()), u"master"_s, u"sa"_s, u"Secret#1"_s}));
@@ -271,6 +291,18 @@ TEST(TdsServer, TheDriverLearnsTheVersionAndTheDatabaseABatchSwitchedTo) {
     SQLFreeHandle(SQL_HANDLE_STMT, statement);
     SQLGetConnectAttrW(dbc, SQL_ATTR_CURRENT_CATALOG, database, sizeof database, nullptr);
     EXPECT_EQ(fromWide(database, -1), u"HRDB"_s);
+    // The transaction a batch began is named by the driver's next batches, until one ends it.
+    for (const auto& [sql, inTransaction] : {std::pair{u"BeginTran"_s, false},
+                                             {u"UseHRDB"_s, true},
+                                             {u"RollbackTran"_s, true},
+                                             {u"UseHRDB"_s, false}}) {
+        std::vector<SQLWCHAR> text = toWide(sql);
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &statement);
+        SQLExecDirectW(statement, text.data(), SQL_NTS);
+        SQLFreeHandle(SQL_HANDLE_STMT, statement);
+        EXPECT_EQ(server->sessions().value(0).requestTransaction != 0, inTransaction)
+            << sql.toStdString();
+    }
     SQLDisconnect(dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
 }
@@ -344,6 +376,65 @@ TEST(TdsServer, PacketsNoDriverSendsAreRefusedOrEndTheConnection) {
     }
 }
 
+// A LOGIN7 message with only a user, a password and an empty database filled in, as one packet.
+QByteArray login7(const QString& user, const QString& password) {
+    QByteArray body(94, '\0');
+    qToLittleEndian<quint32>(0x74000004, body.data() + 4);
+    qToLittleEndian<quint32>(4096, body.data() + 8);
+    for (int at = 36; at <= 82; at += 4)
+        qToLittleEndian<quint16>(94, body.data() + at); // every part empty, just after the table
+    const auto add = [&body](int at, const QString& text, bool obfuscate) {
+        QByteArray bytes(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        for (char& c : bytes)
+            c = obfuscate ? char(quint8((quint8(c) << 4) | (quint8(c) >> 4)) ^ 0xA5) : c;
+        qToLittleEndian<quint16>(quint16(body.size()), body.data() + at);
+        qToLittleEndian<quint16>(quint16(text.size()), body.data() + at + 2);
+        body += bytes;
+    };
+    add(40, user, false);
+    add(44, password, true);
+    qToLittleEndian<quint32>(quint32(body.size()), body.data());
+    return tds::packets(tds::Login7, body, 4096);
+}
+
+QByteArray readSome(QTcpSocket& socket) {
+    QByteArray reply;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(3000)) {
+        reply += socket.readAll();
+        if (reply.size() >= 8 && reply.size() >= qFromBigEndian<quint16>(reply.constData() + 2))
+            break;
+    }
+    return reply;
+}
+
+TEST(TdsServer, AFailedLoginEndsItsConnectionAndAnUnreadFloodHoldsUpOnlyItsOwn) {
+    const std::unique_ptr<TdsServer> server = scriptedServer();
+    QTcpSocket refused, flood;
+    for (QTcpSocket* socket : {&refused, &flood}) {
+        socket->connectToHost(QHostAddress::LocalHost, server->port());
+        ASSERT_TRUE(socket->waitForConnected(3000));
+        socket->write(login7(u"sa"_s, socket == &refused ? u"secret#1"_s : u"Secret#1"_s));
+    }
+    // No second LOGIN7 on a connection whose first one failed.
+    EXPECT_TRUE(readSome(refused).contains(char(0xAA))) << "no ERROR token";
+    EXPECT_TRUE(refused.state() == QAbstractSocket::UnconnectedState ||
+                refused.waitForDisconnected(3000));
+    ASSERT_TRUE(readSome(flood).contains(char(0xAD))) << "no LOGINACK";
+    // Twenty thousand batches, twenty seconds of work, none of their answers read.
+    QByteArray batch(4, '\0');
+    batch[0] = 4; // ALL_HEADERS: its length only
+    batch += QByteArray(reinterpret_cast<const char*>(u"Pause"), 10);
+    for (int i = 0; i < 20000; ++i)
+        flood.write(tds::packets(tds::SqlBatch, batch, 4096));
+    flood.waitForBytesWritten(1000);
+    OdbcConnector::Options options = OdbcConnector::platformDefaults();
+    options.loginTimeoutSeconds = 5;
+    options.queryTimeoutSeconds = 5;
+    const auto other = OdbcConnector(options).open(
+        {u"127.0.0.1,%1"_s.arg(server->port()), u"master"_s, u"sa"_s, u"Secret#1"_s});
+    EXPECT_EQ(other->query(u"TextsIntegersNullsAndEmptyTexts"_s).rows.size(), 3);
+}
+
 struct Statements {
     const char* name;
     const char* expected;          // shown() of the reply
@@ -359,11 +450,11 @@ const Statements kStatements[] = {
     {"OfflineDatabaseCannotBeOpenedOrSwitched", "#942 / #942 / #5011 / #5069 / #5011 / #5069",
      "select * from OA_Archive..anything; use oa_archive; alter database OA_Archive set "
      "single_user with rollback immediate; alter database NoSuch set multi_user"},
-    {"NoDropOrSwitchInsideATransaction", "#574 / #226 / 1",
+    {"NoDropOrSwitchInsideATransaction", "begin / #574 / #226 / rollback / 1",
      "begin tran; drop database HRDB; alter database HRDB set single_user with rollback "
      "immediate; rollback; select count(*) from master..sysdatabases where name='HRDB'"},
-    {"NestedBeginTranCountsAndItsCommitUnwindsOneLevel", "2 / 1 / 0",
-     "begin tran; begin tran; select @@trancount; commit; select @@trancount; rollback; "
+    {"NestedBeginTranCountsAndItsCommitUnwindsOneLevel", "begin / 2 / 1 / commit / 0",
+     "begin tran; begin tran; select @@trancount; commit; select @@trancount; commit; "
      "select @@trancount"},
     {"SwitchWithOthersInNeedsRollbackImmediate", "#5064 / #5069",
      "alter database HRDB set single_user", "use HRDB"},

@@ -26,10 +26,9 @@ public:
         if (!sim::loadScenario(QDir(sim::scenarioFolder()).filePath(scenario + ".json"), &s,
                                &error))
             throw std::runtime_error(error.toStdString());
-        // The program finds an account's folder by the first "ZT" of a data file's path.
-        do
-            m_data = std::make_unique<QTemporaryDir>(QDir::temp().filePath("quenlor-sim-XXXXXX"));
-        while (m_data->path().contains(QLatin1String("zt"), Qt::CaseInsensitive));
+        m_data = sim::makeDataFolder();
+        if (!m_data)
+            throw std::runtime_error("no folder for the simulated server's data");
         m_engine = std::make_unique<sim::Engine>(s, m_data->path(), paths);
         sim::ServerConfig config = m_engine->serverConfig();
         config.keepClosedSessions = true; // checks read what every session sent
