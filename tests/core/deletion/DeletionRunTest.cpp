@@ -70,6 +70,24 @@ public:
         server.answer(
             "select dsname from uftsystem..EAP_Account where 1=1 and cast(cAcc_Num as int)=3",
             table({"dsname"}, {{"UFTData003"}}));
+        // The server describes the databases it holds; the statements asking about one of them
+        // are answered by a word they contain.
+        server.respond = [this](const QString& sql) -> std::optional<QueryResult> {
+            static const QRegularExpression asked(
+                "^select name,dbid,DATABASEPROPERTYEX.* where name='(\\w+)'$");
+            if (const auto m = asked.match(sql); m.hasMatch())
+                return table({"name", "dbid", "state", "access", "published", "mergepublished"},
+                             described.contains(m.captured(1))
+                                 ? QList<QList<QVariant>>{described.value(m.captured(1))}
+                                 : QList<QList<QVariant>>{});
+            for (const auto& [word, reply] : replies) {
+                if (sql.contains(word))
+                    return reply;
+            }
+            if (!failingWord.isEmpty() && sql.contains(failingWord))
+                throw DbError{"08S01", 0, "通讯链接失败"};
+            return std::nullopt;
+        };
     }
 
     void newerCatalogue() { st().ProductSubType = UfCatalogue::NewerU8; }
@@ -102,6 +120,13 @@ public:
         return found.join(", ");
     }
 
+    // The databases the server holds, as master..sysdatabases and their properties give them.
+    QHash<QString, QList<QVariant>> described = {
+        {"Sales", {"Sales", 7, "ONLINE", "MULTI_USER", 0, 0}},
+        {"Stock", {"Stock", 8, "ONLINE", "MULTI_USER", 0, 0}},
+        {"Archive2019", {"Archive2019", 9, "ONLINE", "MULTI_USER", 0, 0}}};
+    QList<QPair<QString, QueryResult>> replies; // the first whose word the statement holds
+    QString failingWord;
     RecordingProgress progress;
     int reloads = 0;
     std::function<bool(const ListedRow&)> stillShown = [](const ListedRow&) { return true; };
@@ -141,9 +166,12 @@ TEST_P(ListingRuns, DoTheTickedRowsInOrder) {
     confirm(c.selection);
     EXPECT_EQ(work(), c.work);
     EXPECT_EQ(progress.value, c.barValue);
-    EXPECT_EQ(messages->shown,
-              c.failing.isEmpty() ? confirmedThen(1, kDone) : confirmedThen(4, c.failure));
-    EXPECT_EQ(reloads, c.failing.isEmpty() ? 1 : 0);
+    ASSERT_EQ(messages->shown.size(), 2);
+    EXPECT_EQ(messages->shown[1].first, c.failing.isEmpty() ? 1 : 4);
+    EXPECT_TRUE(c.failing.isEmpty() ? messages->shown[1].second == kDone
+                                    : messages->shown[1].second.contains("：" + c.failure))
+        << messages->shown[1].second.toStdString();
+    EXPECT_EQ(reloads, 1) << "the grid shows the server as the run left it";
     EXPECT_EQ(progress.ended, 1);
     // The newer catalogue's task service stops before the first statement, starts after the last.
     EXPECT_EQ(QStringList({server.log.value(0), server.log.value(server.log.size() - 1)})
@@ -197,6 +225,9 @@ TEST_F(DeletionRunTest, TaskServiceLeftAloneWhenNoDatabaseGoesOrItIsMissing) {
     confirm(ticked(AccountSets, {{1, AccountSetRow{"005", ""}}}), false);
     confirm(ticked(TplusAccounts, {{1, TplusRow{"UFTData001", "001", ""}}}), false);
     EXPECT_FALSE(server.log.join('\n').contains("sysdatabases")) << "every database stays";
+    EXPECT_EQ(messages->shown.value(0),
+              qMakePair(short(2),
+                        QString("将从系统管理中删除所选项目的记录（不删除数据库），确认操作吗？")));
     services->table.clear();
     confirm(kThreeDatabases);
     EXPECT_EQ(work(), "set 005, T+ UFTData001, db Sales, db Stock, db Archive2019");
@@ -280,7 +311,9 @@ TEST_F(DeletionRunTest, StopEndsTheRunAfterTheRowInHandAndReloads) {
     confirm(kThreeDatabases);
     EXPECT_EQ(work(), "db Sales");
     EXPECT_EQ(services->commands, (QStringList{kStop, kStart}));
-    EXPECT_EQ(messages->shown, confirmedThen(1, "已停止：已完成 1 项，其余 2 项未处理。"));
+    EXPECT_EQ(messages->shown,
+              confirmedThen(1, "已停止：已完成 1 项，其余 2 项未处理。\n已完成：数据库“Sales”\n"
+                               "未处理：数据库“Stock”、数据库“Archive2019”"));
     EXPECT_EQ(reloads, 1);
 }
 
@@ -288,9 +321,111 @@ TEST_F(DeletionRunTest, RowChangedDuringTheRunIsAFailedRow) {
     stillShown = [](const ListedRow& row) { return row.row != 3; };
     confirm(kThreeDatabases);
     EXPECT_EQ(work(), "db Sales, db Stock");
-    EXPECT_EQ(messages->shown,
-              confirmedThen(4, "列表在删除过程中已改变（第 3 行），其余项目未处理。"));
-    EXPECT_EQ(reloads, 0);
+    EXPECT_EQ(messages->shown.value(1).first, 4);
+    EXPECT_TRUE(messages->shown.value(1).second.contains(
+        "失败：数据库“Archive2019”：列表在删除过程中已改变（第 3 行）"));
+    EXPECT_EQ(reloads, 1);
+}
+
+// --- What keeps a database from being dropped, checked before its row changes ---
+
+// Stock cannot go: its row is passed over untouched, the rows around it still go, and the
+// operator is told why. On the 2000 family nothing asks for views it lacks.
+TEST_F(DeletionRunTest, DatabaseThatCannotGoRefusesOnlyItsRow) {
+    const auto stock = [](const char* state, const char* access = "MULTI_USER", int merged = 0) {
+        return QList<QVariant>{"Stock", 8, state, access, 0, merged};
+    };
+    const struct {
+        const char* name;
+        int major;
+        QList<QVariant> stock; // its description; none when it is missing
+        QList<QPair<QString, QueryResult>> replies;
+        QString says; // the reason given; empty when Stock goes too
+        QString failing = {};
+    } cases[] = {
+        {"missing", 10, {}, {}, "不存在"},
+        {"single user and held",
+         10,
+         stock("ONLINE", "SINGLE_USER"),
+         {{"sysprocesses", table({"users"}, {{1}})}},
+         "处于单用户模式，且正被其他连接使用"},
+        {"single user and free",
+         10,
+         stock("ONLINE", "SINGLE_USER"),
+         {{"sysprocesses", table({"users"}, {{0}})}},
+         ""},
+        {"offline on the 2000 family", 8, stock("OFFLINE"), {}, "处于脱机状态，服务器不允许删除"},
+        {"restoring on the 2000 family", 8, stock("RESTORING"), {}, "正在还原，服务器不允许删除"},
+        {"offline later",
+         10,
+         stock("OFFLINE"),
+         {{"sysaltfiles",
+           table({"filename"}, {{"D:\\Data\\Stock.mdf"}, {"D:\\Data\\Stock_log.ldf"}})}},
+         ""},
+        {"snapshot source",
+         10,
+         stock("ONLINE"),
+         {{"source_database_id=8", table({"name"}, {{"Stock_0930"}})}},
+         "是数据库快照“Stock_0930”的源数据库"},
+        {"availability group",
+         11,
+         stock("ONLINE"),
+         {{"where database_id=8", table({"group_database_id"}, {{"{7A1}"}})}},
+         "已加入可用性组"},
+        {"merge published", 10, stock("ONLINE", "MULTI_USER", 1), {}, "已发布用于复制"},
+        {"no permission",
+         10,
+         stock("ONLINE"),
+         {{"N'Stock'", table({"anydb", "control"}, {{0, 0}})}},
+         "没有删除权限"},
+        {"no role on the 2000 family, not the owner",
+         8,
+         stock("ONLINE"),
+         {{"dbid=8 and sid", table({"owned"}, {{0}})},
+          {"SUSER_SID", table({"owned"}, {{1}})},
+          {"IS_SRVROLEMEMBER", table({"sa", "creator"}, {{0, 0}})}},
+         "没有删除权限"},
+        {"the owner on the 2000 family",
+         8,
+         stock("ONLINE"),
+         {{"IS_SRVROLEMEMBER", table({"sa", "creator"}, {{0, 0}})},
+          {"SUSER_SID", table({"owned"}, {{1}})}},
+         ""},
+        {"check that fails",
+         10,
+         stock("ONLINE"),
+         {},
+         "无法检查其数据库能否删除：通讯链接失败",
+         "source_database_id=8"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.log.clear();
+        messages->shown.clear();
+        st().ServerMajorVersion = c.major;
+        if (c.stock.isEmpty())
+            described.remove("Stock");
+        else
+            described["Stock"] = c.stock;
+        replies = c.replies;
+        failingWord = c.failing;
+        confirm(kThreeDatabases);
+        EXPECT_EQ(work(), c.says.isEmpty() ? "db Sales, db Stock, db Archive2019"
+                                           : "db Sales, db Archive2019");
+        const QString told = messages->shown.value(1).second;
+        EXPECT_EQ(messages->shown.value(1).first, 1);
+        EXPECT_TRUE(c.says.isEmpty()
+                        ? !told.contains("未删除（")
+                        : told.contains(QRegularExpression("\n数据库“Stock”[^\n]*" +
+                                                           QRegularExpression::escape(c.says))))
+            << told.toStdString();
+        if (QString(c.name) == "offline later") {
+            EXPECT_TRUE(told.contains("Stock：D:\\Data\\Stock.mdf、D:\\Data\\Stock_log.ldf"));
+        }
+        const QString sent = server.log.join('\n');
+        EXPECT_EQ(sent.contains("sys."), c.major > 8);
+        EXPECT_EQ(sent.contains("group_database_id"), c.major > 10);
+    }
 }
 
 } // namespace
