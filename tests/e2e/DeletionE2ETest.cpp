@@ -39,17 +39,14 @@ struct Deletion {
     // ("|" separated).
     short kind = 1;
     const char* says = nullptr;
-    // The server's state before the run, as a scenario can set it.
-    void (*blocked)(sim::Engine&) = nullptr;
+    // A database's state before the run, as a scenario can set it.
+    const char* blocked = nullptr;
+    void (*state)(sim::DatabaseState&) = nullptr;
     const char* failsAt = nullptr; // a statement refused as if its database were in use
     bool stops = false;            // the operator stops after the first row
     bool filesStay = false;        // the dropped databases were offline: their files stay
     friend void PrintTo(const Deletion& row, std::ostream* os) { *os << row.name; }
 };
-
-void set(sim::Engine& e, const char* database, void (*change)(sim::DatabaseState&)) {
-    e.changeDatabase(QString::fromUtf8(database), change);
-}
 
 QStringList list(const char* names) {
     return QString::fromUtf8(names).split(u',', Qt::SkipEmptyParts);
@@ -104,41 +101,39 @@ const Deletion kDeletions[] = {
     {"SnapshotSourceRefusesItsAccountSet", "realistic", ProductFamily::UfSystem, "", 0, "002,009",
      "UFDATA_009_2021", "+U8SOFT/ZT002", "001,002,003,005,008", "UFSystem", nullptr, nullptr, {},
      {}, "", nullptr, nullptr, 1, "数据库“UFDATA_002_2020”是数据库快照“HRDB”的源数据库",
-     [](sim::Engine& e) { set(e, "HRDB", [](auto& db) { db.snapshotOf = "UFDATA_002_2020"; }); }},
+     "HRDB", [](sim::DatabaseState& db) { db.snapshotOf = "UFDATA_002_2020"; }},
     {"PublishedDatabaseRefusesItsAccountSet", "realistic", ProductFamily::UfSystem, "", 0,
      "002,009", "UFDATA_009_2021", "", "001,002,003,005,008", "UFSystem", nullptr, nullptr, {},
      {}, "", nullptr, nullptr, 1, "数据库“UFDATA_002_2021”已发布用于复制",
-     [](sim::Engine& e) { set(e, "UFDATA_002_2021", [](auto& db) { db.flags << "IsPublished"; }); }},
+     "UFDATA_002_2021", [](sim::DatabaseState& db) { db.flags << "IsPublished"; }},
     {"RecoveringDatabaseRefusesItsAccountSet", "realistic", ProductFamily::UfSystem, "", 0,
      "002,009", "UFDATA_009_2021", "", "001,002,003,005,008", "UFSystem", nullptr, nullptr, {},
      {}, "", nullptr, nullptr, 1, "数据库“UFMeta_002”正在恢复，服务器不允许删除",
-     [](sim::Engine& e) { set(e, "UFMeta_002", [](auto& db) { db.flags << "IsInRecovery"; }); }},
+     "UFMeta_002", [](sim::DatabaseState& db) { db.flags << "IsInRecovery"; }},
     {"AvailabilityGroupMemberRefusesItsAccountSet", "both", ProductFamily::UfSystem, "", 0,
      "001,002", "UFDATA_002_2023,UFDATA_002_2024", "", "001", "UFSystem", "002", nullptr, {}, {},
      "", nullptr, nullptr, 1, "数据库“UFDATA_001_2023”已加入可用性组",
-     [](sim::Engine& e) {
-         set(e, "UFDATA_001_2023", [](auto& db) { db.availabilityGroup = "AG1"; });
-     }},
+     "UFDATA_001_2023", [](sim::DatabaseState& db) { db.availabilityGroup = "AG1"; }},
     {"Sql2000OfflineDatabaseRefusesItsAccountSet", "sql2000", ProductFamily::UfSystem, "", 0,
      "001,002", "UFDATA_002_2006,UFDATA_002_2007", "", "001,006", "UFSystem", "002", nullptr, {},
      {}, "", nullptr, nullptr, 1, "数据库“UFDATA_001_2005”处于脱机状态，服务器不允许删除",
-     [](sim::Engine& e) { set(e, "UFDATA_001_2005", [](auto& db) { db.flags << "IsOffline"; }); }},
+     "UFDATA_001_2005", [](sim::DatabaseState& db) { db.flags << "IsOffline"; }},
     // A later server drops an offline database but leaves its files, and says so.
     {"OfflineDatabaseGoesAndItsFilesAreNamed", "realistic", ProductFamily::ServerDatabases, "", 0,
      "OA_Archive", "OA_Archive", "", nullptr, "UFSystem", nullptr, nullptr, {}, {}, "", nullptr,
-     nullptr, 1, "服务器未删除其文件|OA_Archive：", nullptr, nullptr, false, true},
+     nullptr, 1, "服务器未删除其文件|OA_Archive：", nullptr, nullptr, nullptr, false, true},
     // A drop nothing foresaw: 002's catalogue rows are gone, and the operator is told so, what
     // was done and what was left; the grid shows the server as it is now.
     {"FailedDropIsSummedUpAndTheGridReloaded", "realistic", ProductFamily::UfSystem, "", 0,
      "002,009", "UFDATA_002_2020", "", "001,002,003,005,008,009", "UFSystem", "002", nullptr, {},
      {}, "", nullptr, nullptr, 4,
-     "失败：账套[002]|“系统管理控制之外”|未处理：账套[009]", nullptr,
+     "失败：账套[002]|“系统管理控制之外”|未处理：账套[009]", nullptr, nullptr,
      "^drop database \\[UFDATA_002_2021\\]$"},
     {"StoppedRunIsSummedUpAndTheGridReloaded", "realistic", ProductFamily::UfSystem, "", 0,
      "001,002", "UFDATA_001_2021,UFDATA_001_2022,UFDATA_001_2023,UFDATA_001_2024,UFMeta_001", "",
      "002,003,005,008,009", "UFSystem", "001", nullptr, {}, {}, "", nullptr, nullptr, 1,
      "已停止：已完成 1 项，其余 1 项未处理。|已完成：账套[001]|未处理：账套[002]", nullptr,
-     nullptr, true},
+     nullptr, nullptr, true},
     {"StatementTimeoutUndoesTheAccountSetInHand", "realistic", ProductFamily::UfSystem, "", 0,
      "001", "", "+U8SOFT/ZT001", "001,002,003,005,008,009", "UFSystem", nullptr, nullptr, {}, {},
      "", nullptr, "^delete from UFSystem\\.\\.UA_Message where Account='001'$", 4,
@@ -158,7 +153,7 @@ TEST_P(DeletionE2E, LeavesTheServerAsTheOperatorAsked) {
         sim().engine().addFault(sim::Fault{QRegularExpression(row.failsAt), sim::Fault::Kind::Error,
                                            sim().engine().message(3702, "UFDATA_002_2021"), 1});
     if (row.blocked)
-        row.blocked(sim().engine());
+        sim().engine().changeDatabase(row.blocked, row.state);
     progress.stopAsked = row.stops;
     QStringList service;
     if (*row.service) {

@@ -73,13 +73,10 @@ public:
         // The server describes the databases it holds; the statements asking about one of them
         // are answered by a word they contain.
         server.respond = [this](const QString& sql) -> std::optional<QueryResult> {
-            static const QRegularExpression asked(
-                "^select name,dbid,DATABASEPROPERTYEX.* where name='(\\w+)'$");
+            static const QRegularExpression asked("DATABASEPROPERTYEX.* where name='(\\w+)'$");
             if (const auto m = asked.match(sql); m.hasMatch())
                 return table({"name", "dbid", "state", "access", "published", "mergepublished"},
-                             described.contains(m.captured(1))
-                                 ? QList<QList<QVariant>>{described.value(m.captured(1))}
-                                 : QList<QList<QVariant>>{});
+                             described.value(m.captured(1)));
             for (const auto& [word, reply] : replies) {
                 if (sql.contains(word))
                     return reply;
@@ -121,10 +118,10 @@ public:
     }
 
     // The databases the server holds, as master..sysdatabases and their properties give them.
-    QHash<QString, QList<QVariant>> described = {
-        {"Sales", {"Sales", 7, "ONLINE", "MULTI_USER", 0, 0}},
-        {"Stock", {"Stock", 8, "ONLINE", "MULTI_USER", 0, 0}},
-        {"Archive2019", {"Archive2019", 9, "ONLINE", "MULTI_USER", 0, 0}}};
+    QHash<QString, QList<QList<QVariant>>> described = {
+        {"Sales", {{"Sales", 7, "ONLINE", "MULTI_USER", 0, 0}}},
+        {"Stock", {{"Stock", 8, "ONLINE", "MULTI_USER", 0, 0}}},
+        {"Archive2019", {{"Archive2019", 9, "ONLINE", "MULTI_USER", 0, 0}}}};
     QList<QPair<QString, QueryResult>> replies; // the first whose word the statement holds
     QString failingWord;
     RecordingProgress progress;
@@ -166,11 +163,9 @@ TEST_P(ListingRuns, DoTheTickedRowsInOrder) {
     confirm(c.selection);
     EXPECT_EQ(work(), c.work);
     EXPECT_EQ(progress.value, c.barValue);
-    ASSERT_EQ(messages->shown.size(), 2);
-    EXPECT_EQ(messages->shown[1].first, c.failing.isEmpty() ? 1 : 4);
-    EXPECT_TRUE(c.failing.isEmpty() ? messages->shown[1].second == kDone
-                                    : messages->shown[1].second.contains("：" + c.failure))
-        << messages->shown[1].second.toStdString();
+    EXPECT_EQ(messages->shown.value(1).first, c.failing.isEmpty() ? 1 : 4);
+    EXPECT_TRUE(
+        messages->shown.value(1).second.contains(c.failing.isEmpty() ? kDone : "：" + c.failure));
     EXPECT_EQ(reloads, 1) << "the grid shows the server as the run left it";
     EXPECT_EQ(progress.ended, 1);
     // The newer catalogue's task service stops before the first statement, starts after the last.
@@ -329,84 +324,48 @@ TEST_F(DeletionRunTest, RowChangedDuringTheRunIsAFailedRow) {
 
 // --- What keeps a database from being dropped, checked before its row changes ---
 
-// Stock cannot go: its row is passed over untouched, the rows around it still go, and the
-// operator is told why. On the 2000 family nothing asks for views it lacks.
+// Stock cannot go (says why; empty when it can): its row is passed over untouched, the rows
+// around it still go. The 2000 family is never asked for views it lacks, nor a server before
+// 2012 for availability groups. The checks the simulator cannot stage are here.
 TEST_F(DeletionRunTest, DatabaseThatCannotGoRefusesOnlyItsRow) {
-    const auto stock = [](const char* state, const char* access = "MULTI_USER", int merged = 0) {
-        return QList<QVariant>{"Stock", 8, state, access, 0, merged};
-    };
+    using Replies = QList<QPair<QString, QueryResult>>;
+    const Replies notARole = {{"IS_SRVROLEMEMBER", table({"sa", "creator"}, {{0, 0}})}};
     const struct {
         const char* name;
         int major;
-        QList<QVariant> stock; // its description; none when it is missing
-        QList<QPair<QString, QueryResult>> replies;
-        QString says; // the reason given; empty when Stock goes too
+        const char* state; // nullptr: Stock is missing
+        const char* access;
+        int merged;
+        Replies replies;
+        QString says;
         QString failing = {};
     } cases[] = {
-        {"missing", 10, {}, {}, "不存在"},
-        {"single user and held",
-         10,
-         stock("ONLINE", "SINGLE_USER"),
-         {{"sysprocesses", table({"users"}, {{1}})}},
-         "处于单用户模式，且正被其他连接使用"},
-        {"single user and free",
-         10,
-         stock("ONLINE", "SINGLE_USER"),
-         {{"sysprocesses", table({"users"}, {{0}})}},
-         ""},
-        {"offline on the 2000 family", 8, stock("OFFLINE"), {}, "处于脱机状态，服务器不允许删除"},
-        {"restoring on the 2000 family", 8, stock("RESTORING"), {}, "正在还原，服务器不允许删除"},
-        {"offline later",
-         10,
-         stock("OFFLINE"),
-         {{"sysaltfiles",
-           table({"filename"}, {{"D:\\Data\\Stock.mdf"}, {"D:\\Data\\Stock_log.ldf"}})}},
-         ""},
-        {"snapshot source",
-         10,
-         stock("ONLINE"),
-         {{"source_database_id=8", table({"name"}, {{"Stock_0930"}})}},
-         "是数据库快照“Stock_0930”的源数据库"},
-        {"availability group",
-         11,
-         stock("ONLINE"),
-         {{"where database_id=8", table({"group_database_id"}, {{"{7A1}"}})}},
-         "已加入可用性组"},
-        {"merge published", 10, stock("ONLINE", "MULTI_USER", 1), {}, "已发布用于复制"},
-        {"no permission",
-         10,
-         stock("ONLINE"),
-         {{"N'Stock'", table({"anydb", "control"}, {{0, 0}})}},
+        // clang-format off
+        {"missing", 10, nullptr, "", 0, {}, "不存在"},
+        {"single user and free", 10, "ONLINE", "SINGLE_USER", 0, {{"sysprocesses", table({"users"}, {{0}})}}, ""},
+        {"restoring on the 2000 family", 8, "RESTORING", "MULTI_USER", 0, {}, "正在还原，服务器不允许删除"},
+        {"merge published", 10, "ONLINE", "MULTI_USER", 1, {}, "已发布用于复制"},
+        {"availability group", 11, "ONLINE", "MULTI_USER", 0,
+         {{"where database_id=8", table({"group_database_id"}, {{"{7A1}"}})}}, "已加入可用性组"},
+        {"no permission", 10, "ONLINE", "MULTI_USER", 0,
+         {{"N'Stock'", table({"anydb", "control"}, {{0, 0}})}}, "没有删除权限"},
+        {"no role on the 2000 family, not the owner", 8, "ONLINE", "MULTI_USER", 0,
+         Replies{{"dbid=8 and sid", table({"owned"}, {{0}})}, {"SUSER_SID", table({"owned"}, {{1}})}} + notARole,
          "没有删除权限"},
-        {"no role on the 2000 family, not the owner",
-         8,
-         stock("ONLINE"),
-         {{"dbid=8 and sid", table({"owned"}, {{0}})},
-          {"SUSER_SID", table({"owned"}, {{1}})},
-          {"IS_SRVROLEMEMBER", table({"sa", "creator"}, {{0, 0}})}},
-         "没有删除权限"},
-        {"the owner on the 2000 family",
-         8,
-         stock("ONLINE"),
-         {{"IS_SRVROLEMEMBER", table({"sa", "creator"}, {{0, 0}})},
-          {"SUSER_SID", table({"owned"}, {{1}})}},
-         ""},
-        {"check that fails",
-         10,
-         stock("ONLINE"),
-         {},
-         "无法检查其数据库能否删除：通讯链接失败",
+        {"the owner on the 2000 family", 8, "ONLINE", "MULTI_USER", 0,
+         Replies{{"SUSER_SID", table({"owned"}, {{1}})}} + notARole, ""},
+        {"check that fails", 10, "ONLINE", "MULTI_USER", 0, {}, "无法检查其数据库能否删除：通讯链接失败",
          "source_database_id=8"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         server.log.clear();
         messages->shown.clear();
         st().ServerMajorVersion = c.major;
-        if (c.stock.isEmpty())
-            described.remove("Stock");
-        else
-            described["Stock"] = c.stock;
+        described["Stock"] = {};
+        if (c.state)
+            described["Stock"] << QList<QVariant>{"Stock", 8, c.state, c.access, 0, c.merged};
         replies = c.replies;
         failingWord = c.failing;
         confirm(kThreeDatabases);
@@ -419,9 +378,6 @@ TEST_F(DeletionRunTest, DatabaseThatCannotGoRefusesOnlyItsRow) {
                         : told.contains(QRegularExpression("\n数据库“Stock”[^\n]*" +
                                                            QRegularExpression::escape(c.says))))
             << told.toStdString();
-        if (QString(c.name) == "offline later") {
-            EXPECT_TRUE(told.contains("Stock：D:\\Data\\Stock.mdf、D:\\Data\\Stock_log.ldf"));
-        }
         const QString sent = server.log.join('\n');
         EXPECT_EQ(sent.contains("sys."), c.major > 8);
         EXPECT_EQ(sent.contains("group_database_id"), c.major > 10);
