@@ -182,7 +182,7 @@ QString DeletionRun::summary() const {
     if (m_stopped)
         lines << S("已停止：已完成 %1 项，其余 %2 项未处理。").arg(m_done).arg(left);
     else if (!m_failedRow.isEmpty())
-        lines << S("删除未全部完成：已完成 %1 项，%2 失败，其余 %3 项未处理。")
+        lines << S("删除未全部完成：已完成 %1 项，%2失败，其余 %3 项未处理。")
                      .arg(m_done)
                      .arg(m_failedRow)
                      .arg(left);
