@@ -134,7 +134,9 @@ void Engine::load(const Scenario& scenario, const QString& dataFolder) {
                                     QStringLiteral("MSSQL/DATA/") + name + QStringLiteral(".mdf"),
                                     QString(),
                                     {},
-                                    0},
+                                    0,
+                                    {},
+                                    {}},
                         dataFolder);
     }
     for (const DatabaseDef& def : scenario.databases) {
@@ -190,11 +192,21 @@ void Engine::open() {
         "sid TEXT, mode INTEGER DEFAULT 0, status INTEGER DEFAULT 0, status2 INTEGER DEFAULT 0, "
         "crdate TEXT, reserved TEXT, category INTEGER DEFAULT 0, cmptlevel INTEGER, "
         "filename TEXT COLLATE tsql, version INTEGER)"));
+    // Availability groups came with SQL Server 2012, and with them group_database_id.
     exec(QStringLiteral(
-        "CREATE TEMP VIEW sys_databases AS SELECT name, dbid AS database_id, crdate AS "
-        "create_date, cmptlevel AS compatibility_level, CASE WHEN status & 512 THEN 6 ELSE 0 END "
-        "AS state, CASE WHEN status & 4096 THEN 1 ELSE 0 END AS user_access, CASE WHEN status & "
-        "1024 THEN 1 ELSE 0 END AS is_read_only FROM main.sysdatabases"));
+             "CREATE TEMP VIEW sys_databases AS SELECT name, dbid AS database_id, crdate AS "
+             "create_date, cmptlevel AS compatibility_level, CASE WHEN status & 512 THEN 6 ELSE 0 "
+             "END AS state, CASE WHEN status & 4096 THEN 1 ELSE 0 END AS user_access, CASE WHEN "
+             "status & 1024 THEN 1 ELSE 0 END AS is_read_only, tsql_catalog(name, "
+             "'source_database_id') AS source_database_id%1 FROM main.sysdatabases")
+             .arg(m_major >= 11
+                      ? QStringLiteral(
+                            ", tsql_catalog(name, 'group_database_id') AS group_database_id")
+                      : QString()));
+    exec(QStringLiteral("CREATE TABLE main.sysprocesses (spid INTEGER, dbid INTEGER, status TEXT, "
+                        "loginame TEXT, program_name TEXT)"));
+    exec(QStringLiteral("CREATE TABLE main.sysaltfiles (fileid INTEGER, dbid INTEGER, name TEXT "
+                        "COLLATE tsql, filename TEXT COLLATE tsql)"));
     createCatalogue(QStringLiteral("main"), SchemaDef{});
 }
 
@@ -221,14 +233,20 @@ void Engine::addDatabase(const DatabaseDef& def, const QString& dataFolder) {
     touch(db.logFile, m_folders);
     db.flags = QSet<QString>(def.flags.begin(), def.flags.end());
     db.otherUsers = def.otherUsers;
+    db.snapshotOf = def.snapshotOf;
+    db.availabilityGroup = def.availabilityGroup;
     if (lower(def.name) == QLatin1String("master"))
         db.schema = QStringLiteral("main");
     else if (!def.schema.isEmpty())
         db.schema = def.name;
 
-    QString reported = QDir::toNativeSeparators(db.file);
-    if (m_reportedPaths == ReportedPaths::WineDriveZ)
-        reported = QStringLiteral("Z:") + reported.replace(u'/', u'\\');
+    const auto reportedPath = [this](const QString& file) {
+        QString path = QDir::toNativeSeparators(file);
+        if (m_reportedPaths == ReportedPaths::WineDriveZ)
+            path = QStringLiteral("Z:") + path.replace(u'/', u'\\');
+        return path;
+    };
+    const QString reported = reportedPath(db.file);
     static const QStringList columns = {QStringLiteral("name"),     QStringLiteral("dbid"),
                                         QStringLiteral("crdate"),   QStringLiteral("cmptlevel"),
                                         QStringLiteral("filename"), QStringLiteral("status"),
@@ -236,6 +254,12 @@ void Engine::addDatabase(const DatabaseDef& def, const QString& dataFolder) {
     insertValues(QStringLiteral("main"), QStringLiteral("sysdatabases"), columns,
                  {db.name, db.id, QStringLiteral("2020-01-01 08:00:00.000"), m_major * 10, reported,
                   statusBits(db.flags), 600 + m_major});
+    static const QStringList fileColumns = {QStringLiteral("fileid"), QStringLiteral("dbid"),
+                                            QStringLiteral("name"), QStringLiteral("filename")};
+    insertValues(QStringLiteral("main"), QStringLiteral("sysaltfiles"), fileColumns,
+                 {1, db.id, db.name, reported});
+    insertValues(QStringLiteral("main"), QStringLiteral("sysaltfiles"), fileColumns,
+                 {2, db.id, db.name + QStringLiteral("_log"), reportedPath(db.logFile)});
     m_databases.insert(lower(db.name), db);
     m_names.add(db.name);
     m_propertyDatabase = nullptr;
@@ -432,7 +456,9 @@ void Engine::generate(const GenerateDef& def, const QString& dataFolder) {
                                     QStringLiteral("U8SOFT/ZT%1/%2/UFDATA.MDF").arg(code).arg(year),
                                     QString(),
                                     {},
-                                    0},
+                                    0,
+                                    {},
+                                    {}},
                         dataFolder);
             for (int month = 1; month <= 12; ++month) {
                 const QDate first(year, month, 1);
@@ -484,6 +510,34 @@ void Engine::setOtherUsers(const QString& name, int count) {
     std::lock_guard lock(m_mutex);
     if (DatabaseState* db = find(name))
         db->otherUsers = count;
+}
+
+void Engine::changeDatabase(const QString& name,
+                            const std::function<void(DatabaseState&)>& change) {
+    std::lock_guard lock(m_mutex);
+    if (DatabaseState* db = find(name)) {
+        change(*db);
+        syncStatus(*db);
+    }
+}
+
+void Engine::refreshProcesses() {
+    exec(QStringLiteral("DELETE FROM main.sysprocesses"));
+    const QString insert =
+        QStringLiteral("INSERT INTO main.sysprocesses VALUES (%1, %2, '%3', '%4', '%5')");
+    for (auto it = m_sessionDatabase.begin(); it != m_sessionDatabase.end(); ++it) {
+        if (const DatabaseState* db = find(it.value()))
+            exec(insert.arg(it.key()).arg(db->id).arg(QStringLiteral("runnable"), m_server.user,
+                                                      QStringLiteral("Quenlor")));
+    }
+    // Other programs' connections, numbered above any session of this server.
+    int spid = 30000;
+    for (const DatabaseState& db : std::as_const(m_databases)) {
+        for (int i = 0; i < db.otherUsers; ++i)
+            exec(insert.arg(++spid).arg(db.id).arg(QStringLiteral("sleeping"),
+                                                   QStringLiteral("erp"),
+                                                   QStringLiteral("other program")));
+    }
 }
 
 void Engine::addFault(const Fault& fault) {

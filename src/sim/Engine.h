@@ -12,6 +12,7 @@
 #include <QVariant>
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -33,6 +34,8 @@ struct DatabaseState {
     QSet<QString> flags;
     int otherUsers = 0; // connections other programs hold in it
     QString schema;     // the engine schema holding its tables; empty for a database without any
+    QString snapshotOf; // the database this one is a snapshot of; empty for an ordinary one
+    QString availabilityGroup; // the availability group it is joined to; empty for none
 };
 
 // A way to make a statement fail, for the roads a real server takes only now and then.
@@ -78,6 +81,8 @@ public:
     std::optional<DatabaseState> database(const QString& name) const;
     QStringList databaseNames() const;
     void setOtherUsers(const QString& name, int count);
+    // Changes a database's flags, snapshot source or availability group as a scenario sets them.
+    void changeDatabase(const QString& name, const std::function<void(DatabaseState&)>& change);
     void addFault(const Fault& fault);
     void clearFaults();
 
@@ -102,6 +107,11 @@ private:
     void generate(const GenerateDef& def, const QString& dataFolder);
     void exec(const QString& engineSql);
     void syncStatus(const DatabaseState& db);
+    // Fills sysprocesses with the sessions and other programs' connections as they are now.
+    void refreshProcesses();
+    // Why DROP DATABASE must refuse a database that snapshots, replication or an availability
+    // group depend on.
+    std::optional<Message> dropBlocked(const DatabaseState& db) const;
 
     // The error that keeps a statement from running, found without running it: a syntax
     // error, or a SET option the server does not know.
@@ -139,6 +149,9 @@ public:
     // Registered with the engine; public only for its C callbacks.
     QVariant serverProperty(const QString& name) const;
     QVariant databaseProperty(const QString& database, const QString& property) const;
+    // The sys.databases columns the engine keeps outside sysdatabases: source_database_id and
+    // group_database_id.
+    QVariant catalogColumn(const QString& database, const QString& column) const;
     QString currentDatabase() const;
     int currentSession() const;
     int currentTransactionDepth() const;

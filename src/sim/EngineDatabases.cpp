@@ -230,6 +230,10 @@ void Engine::dropDatabase(const QString& statement, Session& session, Reply& rep
         reply.results << message(3708, db->name);
         return;
     }
+    if (std::optional<Message> blocked = dropBlocked(*db)) {
+        reply.results << *blocked;
+        return;
+    }
     if (db->otherUsers + sessionsIn(db->name, 0) > 0) {
         reply.results << message(3702, db->name);
         return;
@@ -249,9 +253,23 @@ void Engine::dropDatabase(const QString& statement, Session& session, Reply& rep
     const QByteArray utf8 = db->name.toUtf8();
     sqlite3_bind_text(s.handle, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
     sqlite3_step(s.handle);
+    exec(QStringLiteral("DELETE FROM main.sysaltfiles WHERE dbid = %1").arg(db->id));
     m_names.remove(db->name);
     m_propertyDatabase = nullptr;
     m_databases.remove(lower(db->name));
+}
+
+std::optional<Message> Engine::dropBlocked(const DatabaseState& db) const {
+    for (const DatabaseState& other : m_databases) {
+        if (other.snapshotOf.compare(db.name, Qt::CaseInsensitive) == 0)
+            return message(3709, other.name);
+    }
+    if (!db.availabilityGroup.isEmpty())
+        return message(3752, db.name);
+    if (db.flags.contains(QStringLiteral("IsPublished")) ||
+        db.flags.contains(QStringLiteral("IsMergePublished")))
+        return message(3724, db.name);
+    return std::nullopt;
 }
 
 void Engine::procedure(const QString& statement, Session& session, Reply& reply) {

@@ -126,6 +126,20 @@ void tsqlDatabaseProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultVariant(ctx, engineOf(ctx)->databaseProperty(text(argv[0]), text(argv[1])));
 }
 
+void tsqlCatalog(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    resultVariant(ctx, engineOf(ctx)->catalogColumn(text(argv[0]), text(argv[1])));
+}
+
+// The scenario's login is the server's administrator: every permission is its own.
+void tsqlHasPermsByName(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_int(ctx, 1);
+}
+
+void tsqlIsSrvRoleMember(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const QString role = text(argv[0]).trimmed();
+    sqlite3_result_int(ctx, role.compare(QLatin1String("sysadmin"), Qt::CaseInsensitive) == 0);
+}
+
 void tsqlVersion(sqlite3_context* ctx, int, sqlite3_value**) {
     const Engine* e = engineOf(ctx);
     resultText(ctx,
@@ -187,6 +201,9 @@ void detail::registerFunctions(sqlite3* db, Engine* engine) {
         {"tsql_serverproperty", 1, tsqlServerProperty},
         {"tsql_databaseproperty", 2, tsqlDatabaseProperty},
         {"tsql_databasepropertyex", 2, tsqlDatabaseProperty},
+        {"tsql_catalog", 2, tsqlCatalog},
+        {"tsql_has_perms_by_name", 3, tsqlHasPermsByName},
+        {"tsql_is_srvrolemember", 1, tsqlIsSrvRoleMember},
         {"tsql_version", 0, tsqlVersion},
         {"tsql_servername", 0, tsqlServerName},
         {"tsql_spid", 0, tsqlSpid},
@@ -231,15 +248,30 @@ QVariant Engine::databaseProperty(const QString& database, const QString& proper
             return db->flags.contains(flag) ? 1 : 0;
     }
     if (p.compare(QLatin1String("Status"), Qt::CaseInsensitive) == 0)
-        return db->flags.contains(QStringLiteral("IsOffline"))   ? QStringLiteral("OFFLINE")
-               : db->flags.contains(QStringLiteral("IsSuspect")) ? QStringLiteral("SUSPECT")
-                                                                 : QStringLiteral("ONLINE");
+        return db->flags.contains(QStringLiteral("IsOffline"))      ? QStringLiteral("OFFLINE")
+               : db->flags.contains(QStringLiteral("IsInLoad"))     ? QStringLiteral("RESTORING")
+               : db->flags.contains(QStringLiteral("IsInRecovery")) ? QStringLiteral("RECOVERING")
+               : db->flags.contains(QStringLiteral("IsSuspect"))    ? QStringLiteral("SUSPECT")
+                                                                    : QStringLiteral("ONLINE");
     if (p.compare(QLatin1String("UserAccess"), Qt::CaseInsensitive) == 0)
         return db->flags.contains(QStringLiteral("IsSingleUser")) ? QStringLiteral("SINGLE_USER")
                                                                   : QStringLiteral("MULTI_USER");
     if (p.compare(QLatin1String("Updateability"), Qt::CaseInsensitive) == 0)
         return db->flags.contains(QStringLiteral("IsReadOnly")) ? QStringLiteral("READ_ONLY")
                                                                 : QStringLiteral("READ_WRITE");
+    return QVariant();
+}
+
+QVariant Engine::catalogColumn(const QString& database, const QString& column) const {
+    const DatabaseState* db = find(database);
+    if (!db)
+        return QVariant();
+    if (column == QLatin1String("source_database_id")) {
+        const DatabaseState* source = db->snapshotOf.isEmpty() ? nullptr : find(db->snapshotOf);
+        return source ? QVariant(source->id) : QVariant();
+    }
+    if (column == QLatin1String("group_database_id") && !db->availabilityGroup.isEmpty())
+        return QStringLiteral("{%1}").arg(db->availabilityGroup);
     return QVariant();
 }
 

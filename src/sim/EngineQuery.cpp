@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <cstring>
 
 namespace quenlor::sim {
 
@@ -42,6 +43,9 @@ const MessageText kMessages[] = {
     {2812, 16, u"Could not find stored procedure '%1'.", u"找不到存储过程 '%1'。"},
     {3701, 11, u"Cannot drop the database '%1', because it does not exist or you do not have permission.", u"无法对 数据库'%1' 执行 删除，因为它不存在，或者您没有所需的权限。"},
     {3702, 16, u"Cannot drop database \"%1\" because it is currently in use.", u"无法删除数据库 \"%1\"，因为该数据库当前正在使用。"},
+    {3709, 16, u"Cannot drop the database while the database snapshot \"%1\" refers to it. Drop that database first.", u"数据库快照 \"%1\" 引用了该数据库，因此无法删除该数据库。请先删除快照数据库。"},
+    {3724, 16, u"Cannot drop the database '%1' because it is being used for replication.", u"无法对 数据库 '%1' 执行 删除，因为正将其用于复制。"},
+    {3752, 16, u"The database '%1' is currently joined to an availability group.  Before you can drop the database, you need to remove it from the availability group.", u"数据库 '%1' 当前已联接到某一可用性组。必须先将该数据库从可用性组中删除，然后才能删除该数据库。"},
     {3708, 16, u"Cannot drop the database '%1' because it is a system database.", u"无法删除 数据库 '%1'，因为它是系统 数据库。"},
     {3902, 16, u"The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.", u"COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"},
     {3903, 16, u"The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.", u"ROLLBACK TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"},
@@ -169,6 +173,7 @@ struct Engine::Context {
     QString offlineDatabase; // a database the statement names that cannot be opened
     QString targetDatabase;  // the database of the first table the statement names
     QByteArray engineSql;    // the statement in the engine's dialect, once translated
+    bool processes = false;  // the statement reads sysprocesses
 };
 
 // ---- batches ----
@@ -243,10 +248,11 @@ Reply Engine::batch(const QString& sql, Session& session) {
             Fault& fault = m_faults[i];
             if (!fault.statement.match(statement).hasMatch())
                 continue;
-            if (fault.times > 0 && --fault.times == 0)
-                m_faults.removeAt(i);
+            // Taken before a spent fault is removed, which frees it.
             const Fault::Kind kind = fault.kind;
             const Message error = fault.error;
+            if (fault.times > 0 && --fault.times == 0)
+                m_faults.removeAt(i);
             if (kind == Fault::Kind::Hang)
                 reply.neverAnswer = true;
             else if (kind == Fault::Kind::Disconnect)
@@ -388,6 +394,8 @@ void Engine::query(const QString& statement, const QString& verb, Session& sessi
     QList<QVariantList> rows;
     // Each step either does its work or gives the error that ends the statement.
     std::optional<Message> failed = translate(statement, context);
+    if (!failed && context.processes)
+        refreshProcesses();
     if (!failed)
         failed = refuseReadOnly(context);
     if (!failed)
@@ -417,9 +425,13 @@ std::optional<sql::TableTarget> Engine::resolveTable(Context& context, const QSt
         target(QStringLiteral("master"));
         return sql::TableTarget{QStringLiteral("temp"), QStringLiteral("sys_databases")};
     }
-    if (object.compare(QLatin1String("sysdatabases"), Qt::CaseInsensitive) == 0) {
-        target(QStringLiteral("master"));
-        return sql::TableTarget{QStringLiteral("main"), QStringLiteral("sysdatabases")};
+    // master's own tables, whatever database the statement names them in.
+    for (const char* table : {"sysdatabases", "sysaltfiles", "sysprocesses"}) {
+        if (object.compare(QLatin1String(table), Qt::CaseInsensitive) == 0) {
+            target(QStringLiteral("master"));
+            context.processes = context.processes || std::strcmp(table, "sysprocesses") == 0;
+            return sql::TableTarget{QStringLiteral("main"), QString::fromLatin1(table)};
+        }
     }
     const DatabaseState* db = find(database.isEmpty() ? context.session.database : database);
     if (!db)

@@ -91,12 +91,13 @@ QVariant cellValue(const QJsonValue& v) {
 
 const QStringList& databaseFlags() {
     static const QStringList flags = {
-        QStringLiteral("IsReadOnly"),   QStringLiteral("IsSingleUser"),
-        QStringLiteral("IsShutdown"),   QStringLiteral("IsEmergencyMode"),
-        QStringLiteral("IsInStandBy"),  QStringLiteral("IsDetached"),
-        QStringLiteral("IsDboOnly"),    QStringLiteral("IsInLoad"),
-        QStringLiteral("IsInRecovery"), QStringLiteral("IsOffline"),
-        QStringLiteral("IsSuspect")};
+        QStringLiteral("IsReadOnly"),      QStringLiteral("IsSingleUser"),
+        QStringLiteral("IsShutdown"),      QStringLiteral("IsEmergencyMode"),
+        QStringLiteral("IsInStandBy"),     QStringLiteral("IsDetached"),
+        QStringLiteral("IsDboOnly"),       QStringLiteral("IsInLoad"),
+        QStringLiteral("IsInRecovery"),    QStringLiteral("IsOffline"),
+        QStringLiteral("IsSuspect"),       QStringLiteral("IsPublished"),
+        QStringLiteral("IsMergePublished")};
     return flags;
 }
 
@@ -145,6 +146,8 @@ bool loadScenario(const QString& path, Scenario* scenario, QString* error) {
         db.schema = o.value(QLatin1String("schema")).toString();
         db.flags = strings(o.value(QLatin1String("flags")));
         db.otherUsers = o.value(QLatin1String("otherUsers")).toInt();
+        db.snapshotOf = o.value(QLatin1String("snapshotOf")).toString();
+        db.availabilityGroup = o.value(QLatin1String("availabilityGroup")).toString();
         if (db.name.isEmpty()) {
             *error = QStringLiteral("%1: a database without a name").arg(path);
             return false;

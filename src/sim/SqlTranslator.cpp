@@ -13,8 +13,9 @@
 // - N'...' literals; -- and /* */ comments;
 // - "+" as text concatenation (the program adds no numbers in its statements; "+" between two
 //   number literals stays an addition);
-// - ISNULL, LEFT, RIGHT, LEN, CHARINDEX, GETDATE, DB_NAME, SERVERPROPERTY, DATABASEPROPERTY and
-//   DATABASEPROPERTYEX, which the engine provides under its own names;
+// - ISNULL, LEFT, RIGHT, LEN, CHARINDEX, GETDATE, DB_NAME, SERVERPROPERTY, DATABASEPROPERTY,
+//   DATABASEPROPERTYEX, HAS_PERMS_BY_NAME and IS_SRVROLEMEMBER, which the engine provides under
+//   its own names;
 // - @@VERSION, @@SERVERNAME, @@SPID and @@TRANCOUNT.
 // One change is for speed only: "FROM t1 FULL JOIN t2 ON ..." becomes "FROM t2 FULL JOIN t1 ON
 // ...". The result is the same (the program names its columns and orders its listings), but the
@@ -85,7 +86,9 @@ QString engineFunction(const QString& upper) {
                                         QStringLiteral("DB_NAME"),
                                         QStringLiteral("SERVERPROPERTY"),
                                         QStringLiteral("DATABASEPROPERTY"),
-                                        QStringLiteral("DATABASEPROPERTYEX")};
+                                        QStringLiteral("DATABASEPROPERTYEX"),
+                                        QStringLiteral("HAS_PERMS_BY_NAME"),
+                                        QStringLiteral("IS_SRVROLEMEMBER")};
     if (upper == QLatin1String("ISNULL"))
         return QStringLiteral("ifnull");
     if (renamed.contains(upper))

@@ -110,7 +110,7 @@ frmMain::frmMain(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_run(
           *this, [this](const ListedRow& row) { return m_listing.stillShows(row); },
-          [this] { cboType_Click(); }) {
+          [this] { reloadAfterRun(); }) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kProgramTitle);
 
@@ -331,14 +331,28 @@ void frmMain::LoadDB() {
 void frmMain::cboType_Click() {
     MainListing::Action action(m_listing);
     const QVariant product = cboType->currentData();
-    const ProductChoice choice = m_listing.chooseProduct(
-        product.isValid() ? product.value<ProductFamily>() : ProductFamily::None);
+    showChoice(m_listing.chooseProduct(product.isValid() ? product.value<ProductFamily>()
+                                                         : ProductFamily::None));
+}
+
+void frmMain::reloadAfterRun() {
+    MainListing::Action action(m_listing);
+    showChoice(m_listing.chooseAgain());
+}
+
+void frmMain::showChoice(const ProductChoice& choice) {
+    // The account the listing chose: the first entry, or after a run the one shown before it.
+    const QString account = m_listing.selection().account;
     lblAcc->setVisible(choice.accountsShown);
     cboAcc->setVisible(choice.accountsShown);
     chkDeleteDB->setChecked(choice.deleteDatabasesForced);
     chkDeleteDB->setEnabled(!choice.deleteDatabasesForced);
     // A failed account query was reported by the listing; the list then simply stays empty.
     FillCombo(cboAcc, choice.accounts);
+    if (const int at = cboAcc->findText(account); at > 0) {
+        cboAcc->setCurrentIndex(at);
+        cboAcc_Click();
+    }
     m_listing.requestRefresh();
 }
 

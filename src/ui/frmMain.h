@@ -48,6 +48,10 @@ public:
 
     void cboType_Click();
     void cboAcc_Click();
+    // After a deletion run: the lists read again, the product and account shown kept.
+    void reloadAfterRun();
+    // Shows a product choice in the lists and the account the listing chose.
+    void showChoice(const ProductChoice& choice);
     void cmdBrush_Click();
     void grdTable_DblClick();
     void cmdSelect_Click();

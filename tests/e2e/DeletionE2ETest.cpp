@@ -30,11 +30,21 @@ struct Deletion {
     // The ERP's task service runs: each command to it, and whether the first database to go was
     // still there.
     const char* service = "";
-    // A single-user database another program is in: the run stops there with the server's text.
+    // A single-user database another program is in: never switched by the program.
     const char* held = nullptr;
     // A statement the server never answers: the run times out there, its transaction undone, and
     // the same connections carry the listing afterwards.
     const char* hangsAt = nullptr;
+    // What the run tells when it does not simply succeed: the message's kind and lines it holds
+    // ("|" separated).
+    short kind = 1;
+    const char* says = "已成功删除！";
+    // A database's state before the run, as a scenario can set it.
+    const char* blocked = nullptr;
+    void (*state)(sim::DatabaseState&) = nullptr;
+    const char* failsAt = nullptr; // a statement refused as if its database were in use
+    bool stops = false;            // the operator stops after the first row
+    bool filesStay = false;        // the dropped databases were offline: their files stay
     friend void PrintTo(const Deletion& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -82,17 +92,52 @@ const Deletion kDeletions[] = {
      nullptr, {},
      {"--password \r\nsp_dboption 'UFDATA_006_2007 ','single user','true'",
       "--password \r\nsp_dboption 'UFDATA_006_2008 ','single user','true'"}},
-    // The account set's catalogue rows go first, in their own transaction; its databases after,
-    // and the run stops at the first it cannot drop, leaving it in the mode it found it in.
-    {"HeldDatabaseStopsTheAccountSetAfterItsCatalogueRowsAreGone", "realistic",
-     ProductFamily::UfSystem, "", 0, "003", "", "", "001,002,003,005,008,009", "UFSystem", "003",
-     nullptr, {},
-     {"--password \r\nalter database [UFDATA_003_2022] set single_user with rollback immediate ",
-      "drop database [UFDATA_003_2022]"},
-     "", "UFDATA_003_2022"},
+    // A row whose database the server would not drop is passed over before anything of it
+    // changes; the rows after it still go, and the operator is told which and why.
+    {"HeldDatabaseRefusesItsAccountSetUntouched", "realistic", ProductFamily::UfSystem, "", 0,
+     "003,009", "UFDATA_009_2021", "+U8SOFT/ZT003,-U8SOFT/ZT009", "001,002,003,005,008",
+     "UFSystem", nullptr, nullptr, {}, {}, "", "UFDATA_003_2022", nullptr, 1,
+     "已完成：账套[009]|：数据库“UFDATA_003_2022”处于单用户模式，且正被其他连接使用"},
+    {"SnapshotSourceRefusesItsAccountSet", "realistic", ProductFamily::UfSystem, "", 0, "002,009",
+     "UFDATA_009_2021", "+U8SOFT/ZT002", "001,002,003,005,008", "UFSystem", nullptr, nullptr, {},
+     {}, "", nullptr, nullptr, 1, "数据库“UFDATA_002_2020”是数据库快照“HRDB”的源数据库",
+     "HRDB", [](sim::DatabaseState& db) { db.snapshotOf = "UFDATA_002_2020"; }},
+    {"PublishedDatabaseRefusesItsAccountSet", "realistic", ProductFamily::UfSystem, "", 0,
+     "002,009", "UFDATA_009_2021", "", "001,002,003,005,008", "UFSystem", nullptr, nullptr, {},
+     {}, "", nullptr, nullptr, 1, "数据库“UFDATA_002_2021”已发布用于复制",
+     "UFDATA_002_2021", [](sim::DatabaseState& db) { db.flags << "IsPublished"; }},
+    {"RecoveringDatabaseRefusesItsAccountSet", "realistic", ProductFamily::UfSystem, "", 0,
+     "002,009", "UFDATA_009_2021", "", "001,002,003,005,008", "UFSystem", nullptr, nullptr, {},
+     {}, "", nullptr, nullptr, 1, "数据库“UFMeta_002”正在恢复，服务器不允许删除",
+     "UFMeta_002", [](sim::DatabaseState& db) { db.flags << "IsInRecovery"; }},
+    {"AvailabilityGroupMemberRefusesItsAccountSet", "both", ProductFamily::UfSystem, "", 0,
+     "001,002", "UFDATA_002_2023,UFDATA_002_2024", "", "001", "UFSystem", "002", nullptr, {}, {},
+     "", nullptr, nullptr, 1, "数据库“UFDATA_001_2023”已加入可用性组",
+     "UFDATA_001_2023", [](sim::DatabaseState& db) { db.availabilityGroup = "AG1"; }},
+    {"Sql2000OfflineDatabaseRefusesItsAccountSet", "sql2000", ProductFamily::UfSystem, "", 0,
+     "001,002", "UFDATA_002_2006,UFDATA_002_2007", "", "001,006", "UFSystem", "002", nullptr, {},
+     {}, "", nullptr, nullptr, 1, "数据库“UFDATA_001_2005”处于脱机状态，服务器不允许删除",
+     "UFDATA_001_2005", [](sim::DatabaseState& db) { db.flags << "IsOffline"; }},
+    // A later server drops an offline database but leaves its files, and says so.
+    {"OfflineDatabaseGoesAndItsFilesAreNamed", "realistic", ProductFamily::ServerDatabases, "", 0,
+     "OA_Archive", "OA_Archive", "", nullptr, "UFSystem", nullptr, nullptr, {}, {}, "", nullptr,
+     nullptr, 1, "服务器未删除其文件|OA_Archive：", nullptr, nullptr, nullptr, false, true},
+    // A drop nothing foresaw: 002's catalogue rows are gone, and the operator is told so, what
+    // was done and what was left; the grid shows the server as it is now.
+    {"FailedDropIsSummedUpAndTheGridReloaded", "realistic", ProductFamily::UfSystem, "", 0,
+     "002,009", "UFDATA_002_2020", "", "001,002,003,005,008,009", "UFSystem", "002", nullptr, {},
+     {}, "", nullptr, nullptr, 4,
+     "失败：账套[002]|“系统管理控制之外”|未处理：账套[009]", nullptr, nullptr,
+     "^drop database \\[UFDATA_002_2021\\]$"},
+    {"StoppedRunIsSummedUpAndTheGridReloaded", "realistic", ProductFamily::UfSystem, "", 0,
+     "001,002", "UFDATA_001_2021,UFDATA_001_2022,UFDATA_001_2023,UFDATA_001_2024,UFMeta_001", "",
+     "002,003,005,008,009", "UFSystem", "001", nullptr, {}, {}, "", nullptr, nullptr, 1,
+     "已停止：已完成 1 项，其余 1 项未处理。|已完成：账套[001]|未处理：账套[002]", nullptr,
+     nullptr, nullptr, true},
     {"StatementTimeoutUndoesTheAccountSetInHand", "realistic", ProductFamily::UfSystem, "", 0,
      "001", "", "+U8SOFT/ZT001", "001,002,003,005,008,009", "UFSystem", nullptr, nullptr, {}, {},
-     "", nullptr, "^delete from UFSystem\\.\\.UA_Message where Account='001'$"},
+     "", nullptr, "^delete from UFSystem\\.\\.UA_Message where Account='001'$", 4,
+     "Timeout expired|Operation was cancelled"},
 };
 // clang-format on
 
@@ -104,6 +149,12 @@ TEST_P(DeletionE2E, LeavesTheServerAsTheOperatorAsked) {
     if (row.hangsAt)
         sim().engine().addFault(
             sim::Fault{QRegularExpression(row.hangsAt), sim::Fault::Kind::Hang, {}, 1});
+    if (row.failsAt)
+        sim().engine().addFault(sim::Fault{QRegularExpression(row.failsAt), sim::Fault::Kind::Error,
+                                           sim().engine().message(3702, "UFDATA_002_2021"), 1});
+    if (row.blocked)
+        sim().engine().changeDatabase(row.blocked, row.state);
+    progress.stopAsked = row.stops;
     QStringList service;
     if (*row.service) {
         services->table = {ServiceInfo{"U8TaskService", "Running"}};
@@ -131,19 +182,21 @@ TEST_P(DeletionE2E, LeavesTheServerAsTheOperatorAsked) {
     for (auto it = row.kept.begin(); it != row.kept.end(); ++it)
         expected[it.key()] = rows(row.system, it.key(), it.value());
 
-    const QString refusal = row.held ? sim().engine().message(3702, row.held).text : QString();
-    const QString timedOut = QStringLiteral(
-        "[FreeTDS][SQL Server]Timeout expired\n[FreeTDS][SQL Server]Operation was cancelled");
-    EXPECT_EQ(confirm(),
-              (test::Told{row.held      ? qMakePair(short(4), "[FreeTDS][SQL Server]" + refusal)
-                          : row.hangsAt ? qMakePair(short(4), timedOut)
-                                        : qMakePair(short(1), test::kDone)}));
+    const test::Told told = confirm();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0].first, row.kind);
+    for (const QString& line : QString::fromUtf8(row.says).split(u'|', Qt::SkipEmptyParts))
+        EXPECT_TRUE(told[0].second.contains(line)) << told[0].second.toStdString();
     expectCatalogue(row.system, expected);
     for (const QString& name : databases) {
         const bool gone = list(row.dropped).contains(name);
         EXPECT_EQ(filesOf(name).isEmpty(), gone) << name.toStdString();
-        for (const QString& file : files.value(name))
-            EXPECT_EQ(QFileInfo::exists(file), !gone) << file.toStdString();
+        for (const QString& file : files.value(name)) {
+            EXPECT_EQ(QFileInfo::exists(file), !gone || row.filesStay) << file.toStdString();
+            // Files left on disk are named, as the server knows them.
+            EXPECT_TRUE(!(gone && row.filesStay) ||
+                        told[0].second.contains(QDir::toNativeSeparators(file)));
+        }
     }
     for (const QString& f : list(row.folders))
         EXPECT_EQ(QDir(sim().dataPath(f.mid(1))).exists(), f[0] == u'+') << f.toStdString();
@@ -156,8 +209,10 @@ TEST_P(DeletionE2E, LeavesTheServerAsTheOperatorAsked) {
         EXPECT_TRUE(held && held->flags.contains("IsSingleUser"))
             << "the program did not switch it";
     }
+    // The run itself reloads the grid, keeping the product and account shown.
     if (row.shownAfter) {
-        show(row.product, QString::fromUtf8(row.account));
+        EXPECT_EQ(listing.selection().account,
+                  *row.account ? QString::fromUtf8(row.account) : kAllAccounts);
         EXPECT_EQ(shownColumn(row.column), QString::fromUtf8(row.shownAfter).split(u','));
     }
 }

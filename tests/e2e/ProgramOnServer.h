@@ -171,11 +171,11 @@ public:
 
     MainListing listing;
     SilentProgress progress;
-    // After a successful run the window runs its product selection handler again.
+    // After every run the window chooses its product again, keeping the account shown.
     DeletionRun run{progress, [this](const ListedRow& row) { return listing.stillShows(row); },
                     [this] {
                         MainListing::Action action(listing);
-                        listing.chooseProduct(listing.selection().product);
+                        (void)listing.chooseAgain();
                         listing.requestRefresh();
                     }};
 

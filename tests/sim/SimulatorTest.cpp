@@ -437,10 +437,11 @@ TEST(TdsServer, AFailedLoginEndsItsConnectionAndAnUnreadFloodHoldsUpOnlyItsOwn) 
 
 struct Statements {
     const char* name;
-    const char* expected;          // shown() of the reply
-    const char* sql;               // the batch session 1, in UFSystem, sends
-    const char* other = nullptr;   // a batch session 2, in master, sends first
-    const char* version = nullptr; // the server's version, the scenario's when none
+    const char* expected;                // shown() of the reply
+    const char* sql;                     // the batch session 1, in UFSystem, sends
+    const char* other = nullptr;         // a batch session 2, in master, sends first
+    const char* version = nullptr;       // the server's version, the scenario's when none
+    void (*change)(Scenario&) = nullptr; // the scenario's databases as a row wants them
 };
 
 const Statements kStatements[] = {
@@ -472,6 +473,16 @@ const Statements kStatements[] = {
     // The whole batch is parsed first: a syntax error anywhere, and none of it runs.
     {"SyntaxErrorRunsNothing", "#102",
      "select 1; alter database HRDB set single_user with rollback"},
+    // A snapshot of it, merge replication and an availability group keep a database (the
+    // scenario's databases 1 to 4 are 001's years 2021 to 2024).
+    {"SnapshotsReplicationAndAvailabilityGroupsKeepADatabase", "#3709 / #3724 / #3752",
+     "drop database UFDATA_001_2021; drop database UFDATA_001_2022; drop database UFDATA_001_2023",
+     nullptr, "11.0.7001.0",
+     [](Scenario& s) {
+         s.databases[4].snapshotOf = u"UFDATA_001_2021"_s;
+         s.databases[2].flags << u"IsMergePublished"_s;
+         s.databases[3].availabilityGroup = u"AG1"_s;
+     }},
     {"SyntaxErrorLeavesWhatComesBeforeItUndone", "1",
      "select count(*) from master..sysdatabases where name='HRDB'",
      "drop database HRDB; select 1 +"},
@@ -488,6 +499,8 @@ TEST(Engine, AnswersStatementsAsTheServerDoes) {
         Scenario server = scenario;
         if (row.version)
             server.server.productVersion = QString::fromLatin1(row.version);
+        if (row.change)
+            row.change(server);
         QTemporaryDir data;
         Engine engine(server, data.path());
         // Both sessions log in with the server's own login, its name in capitals; a third, its

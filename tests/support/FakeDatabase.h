@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quenlor::test {
@@ -26,6 +27,9 @@ public:
     void failOpen(const QString& database, DbError error);
     // Opening fails for the next n attempts, then succeeds.
     void failNextOpens(int n, DbError error);
+
+    // Answers the queries no exact answer covers, when it gives a result.
+    std::function<std::optional<QueryResult>(const QString& sql)> respond;
 
     // Every statement and boundary, in order.
     QStringList log;

@@ -4,15 +4,16 @@
 
 namespace quenlor::test {
 
-// A deletion run's progress that goes nowhere; the operator never asks to stop.
+// A deletion run's progress that goes nowhere; the operator asks to stop only when told to.
 struct SilentProgress final : ProgressSink {
+    bool stopAsked = false;
     void runStarted() override {}
     void runEnded() override {}
     void showProgress(int) override {}
     void hideProgress() override {}
     void setProgressValue(int) override {}
     void setReport(const QString&) override {}
-    bool stopRequested() override { return false; }
+    bool stopRequested() override { return stopAsked; }
 };
 
 } // namespace quenlor::test

@@ -179,7 +179,20 @@ bool isValidDatabaseName(const QString& name) {
     return !name.isEmpty() && name.size() <= 128;
 }
 
-Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases) {
+QString accountSetDatabases(const QString& accountCode) {
+    // The underscores of the name patterns are literal: only this account set's databases.
+    const QString pattern = likePattern(accountCode);
+    return S("name like 'ufdata[_]") + pattern + S("[_]%' or name like 'UFMeta[_]") + pattern +
+           S("'");
+}
+
+QString yearDatabases(const QString& accountCode, const QString& year) {
+    return S("name like 'ufdata[_]") + likePattern(accountCode) + S("[_]") + likePattern(year) +
+           S("'");
+}
+
+Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases,
+                     bool* catalogueRemoved) {
     if (!isValidAccountCode(accountCode))
         return Outcome::failed(
             S("账套号“%1”无效（应为 3 位字母或数字），未执行任何删除。").arg(accountCode));
@@ -223,6 +236,8 @@ Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteData
         });
         if (!catalogue)
             return catalogue;
+        if (catalogueRemoved)
+            *catalogueRemoved = true;
     }
 
     if (!deleteDatabases)
@@ -230,12 +245,9 @@ Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteData
 
     // Database phase: the catalogue changes above stay whatever happens here.
     return attempt([&] {
-        // The underscores of the name patterns are literal: only this account set's
-        // databases.
-        const QString pattern = likePattern(accountCode);
-        const QueryResult dbs = conn->query(
-            S("select name,filename from master..sysdatabases where name like 'ufdata[_]") +
-            pattern + S("[_]%' or name like 'UFMeta[_]") + pattern + S("'"));
+        const QueryResult dbs =
+            conn->query(S("select name,filename from master..sysdatabases where ") +
+                        accountSetDatabases(accountCode));
         if (dbs.rows.isEmpty())
             return;
         // The account folder: the path up to "ZT" and five characters more
@@ -262,9 +274,8 @@ Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database*
         if (const Outcome dropped = attempt([&] {
                 requireOpen(conn);
                 const QueryResult dbs =
-                    conn->query(S("select name,filename from master..sysdatabases where name like "
-                                  "'ufdata[_]") +
-                                likePattern(accountCode) + S("[_]") + likePattern(year) + S("'"));
+                    conn->query(S("select name,filename from master..sysdatabases where ") +
+                                yearDatabases(accountCode, year));
                 dropListed(dbs, conn);
             });
             !dropped)
@@ -288,7 +299,8 @@ Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database*
     });
 }
 
-Outcome DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDatabases) {
+Outcome DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDatabases,
+                     bool* catalogueRemoved) {
     // An empty name is allowed: an account of the catalogue whose database is gone has none, and
     // it matches nothing below.
     if (databaseName.size() > 128)
@@ -353,6 +365,8 @@ Outcome DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDat
         });
         if (!catalogue)
             return catalogue;
+        if (catalogueRemoved)
+            *catalogueRemoved = true;
     }
 
     if (!deleteDatabases)

@@ -15,10 +15,16 @@ class Database;
 // A database name the server can hold: not empty, at most 128 characters.
 [[nodiscard]] bool isValidDatabaseName(const QString& name);
 
+// The server's databases of an account set and of one of its years, as conditions on
+// master..sysdatabases; the code and year must have been checked.
+[[nodiscard]] QString accountSetDatabases(const QString& accountCode);
+[[nodiscard]] QString yearDatabases(const QString& accountCode, const QString& year);
+
 // Removes an account set of the ufsystem catalogue (one transaction) and, with deleteDatabases,
-// drops its databases and removes the folders they leave empty.
-[[nodiscard]] Outcome DeleteAcc_UF(const QString& accountCode, Database* conn,
-                                   bool deleteDatabases);
+// drops its databases and removes the folders they leave empty. catalogueRemoved, when given,
+// tells whether the catalogue's rows went, whatever became of the databases.
+[[nodiscard]] Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases,
+                                   bool* catalogueRemoved = nullptr);
 
 // Removes one year of an account set: its databases first (with deleteDatabases), then its
 // catalogue rows in one transaction.
@@ -28,6 +34,6 @@ class Database;
 // Removes a T+ account from the UFTSystem catalogue (one transaction) and, with deleteDatabases,
 // drops its database.
 [[nodiscard]] Outcome DeleteAcc_TN(const QString& databaseName, Database* conn,
-                                   bool deleteDatabases);
+                                   bool deleteDatabases, bool* catalogueRemoved = nullptr);
 
 } // namespace quenlor

@@ -2,6 +2,7 @@
 
 #include "core/app/ProgramState.h"
 #include "core/db/QueryHelpers.h"
+#include "core/db/SqlText.h"
 #include "core/deletion/Catalogue.h"
 #include "core/deletion/DropDB.h"
 #include "core/deletion/ProgressSink.h"
@@ -44,6 +45,28 @@ bool isValidYearRange(const QString& text) {
     return isValidYear(first) && isValidYear(last) && first.toInt() <= last.toInt();
 }
 
+// How the summary of a run names a row.
+QString rowLabel(const ListedRow& listed) {
+    struct Label {
+        QString operator()(const DatabaseRow& r) const { return S("数据库“%1”").arg(r.name); }
+        QString operator()(const TplusRow& r) const {
+            return r.number.isEmpty() ? S("数据库“%1”").arg(r.database)
+                                      : S("账套[%1]%2").arg(r.number, r.name);
+        }
+        QString operator()(const AccountSetRow& r) const {
+            return S("账套[%1]%2").arg(r.code, r.name);
+        }
+        QString operator()(const YearRow& r) const {
+            return S("账套[%1]的%2年度").arg(r.code, r.years);
+        }
+    };
+    return std::visit(Label{}, listed.item);
+}
+
+QString nameCondition(const QString& database) {
+    return S("name='") + quoteLiteral(database) + S("'");
+}
+
 QString rowRefusal(int row, const char* what, const QString& value, const char* expected) {
     return S("第 %1 行的%2“%3”无效（应为%4），未删除任何内容。")
         .arg(row)
@@ -75,12 +98,20 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
         s.msg().ShowMsg(MsgKind::Error, why);
         return;
     }
-    if (s.msg().ShowMsg(MsgKind::Question, S("重要提示:数据库删除后将不可恢复，确认操作吗？")) ==
-        MsgResult::No)
+    const QString question =
+        deleteDatabasesChecked
+            ? S("重要提示:数据库删除后将不可恢复，确认操作吗？")
+            : S("将从系统管理中删除所选项目的记录（不删除数据库），确认操作吗？");
+    if (s.msg().ShowMsg(MsgKind::Question, question) == MsgResult::No)
         return;
     DeleteDatabases = deleteDatabasesChecked;
 
     m_done = 0;
+    m_handled = 0;
+    m_doneRows.clear();
+    m_refusedRows.clear();
+    m_filesLeft.clear();
+    m_failedRow.clear();
     m_failure = Outcome::done();
     m_stopped = false;
     m_running = true;
@@ -129,20 +160,56 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
     m_running = false;
     m_progress.runEnded();
 
-    if (ok) {
+    if (ok && m_refusedRows.isEmpty() && m_filesLeft.isEmpty()) {
         s.msg().ShowMsg(MsgKind::Notice, S("已成功删除！"));
-        m_reload();
-    } else if (m_stopped) {
-        const int left = int(m_selection.rows.size()) - m_done;
-        s.msg().ShowMsg(MsgKind::Notice,
-                        S("已停止：已完成 %1 项，其余 %2 项未处理。").arg(m_done).arg(left));
-        // The rows that were done are gone; the grid must not keep showing them.
-        m_reload();
-    } else {
+    } else if (!m_failure && m_failedRow.isEmpty()) {
+        // Refused before the first row (the task service would not stop): nothing changed.
         s.ErrorText = m_failure.text();
-        if (!s.ErrorText.isEmpty())
-            s.msg().ShowMsg(MsgKind::Error, s.ErrorText);
+        s.msg().ShowMsg(MsgKind::Error, s.ErrorText);
+        return;
+    } else {
+        if (!m_failedRow.isEmpty())
+            s.ErrorText = m_failure.text();
+        s.msg().ShowMsg(m_failedRow.isEmpty() ? MsgKind::Notice : MsgKind::Error, summary());
     }
+    // However the run ended, the grid shows what is on the server now.
+    m_reload();
+}
+
+QString DeletionRun::summary() const {
+    const int left = int(m_selection.rows.size()) - m_handled;
+    QStringList lines;
+    if (m_stopped)
+        lines << S("已停止：已完成 %1 项，其余 %2 项未处理。").arg(m_done).arg(left);
+    else if (!m_failedRow.isEmpty())
+        lines << S("删除未全部完成：已完成 %1 项，%2失败，其余 %3 项未处理。")
+                     .arg(m_done)
+                     .arg(m_failedRow)
+                     .arg(left);
+    else if (!m_refusedRows.isEmpty())
+        lines << S("删除已结束：已完成 %1 项，%2 项未删除。").arg(m_done).arg(m_refusedRows.size());
+    else
+        lines << S("删除已结束：已完成 %1 项。").arg(m_done);
+    if (!m_doneRows.isEmpty())
+        lines << S("已完成：") + m_doneRows.join(S("、"));
+    if (!m_refusedRows.isEmpty())
+        lines << S("未删除（其数据库无法删除，该项未作任何更改）：") << m_refusedRows;
+    if (!m_failedRow.isEmpty()) {
+        lines << S("失败：") + m_failedRow + S("：") + m_failure.text();
+        if (m_catalogueGone)
+            lines << m_failedRow +
+                         S("在系统管理中的记录已删除，但其数据库未能删除；这些数据库现显示为“"
+                           "系统管理控制之外”，待其不再被占用后可在那里删除。");
+    }
+    QStringList leftRows;
+    for (qsizetype i = m_handled; i < m_selection.rows.size(); ++i)
+        leftRows << rowLabel(m_selection.rows[i]);
+    if (!leftRows.isEmpty())
+        lines << S("未处理：") + leftRows.join(S("、"));
+    if (!m_filesLeft.isEmpty())
+        lines << S("以下数据库删除时处于脱机状态，服务器未删除其文件，这些文件仍在磁盘上：")
+              << m_filesLeft;
+    return lines.join(u'\n');
 }
 
 QString DeletionRun::refusal() const {
@@ -207,6 +274,7 @@ bool DeletionRun::DeleteDB_SQL() {
     Database* conn = state().MasterConn.get();
     return walkRows<DatabaseRow>(
         [](const DatabaseRow& r) { return S("正在删除数据库：") + r.name; },
+        [conn](const DatabaseRow& r) { return CheckDrops(nameCondition(r.name), r.name, conn); },
         [conn](const DatabaseRow& r) { return DropDB(r.name, conn); });
 }
 
@@ -217,6 +285,15 @@ bool DeletionRun::DeleteDB_TN() {
                 return S("正在删除数据库：") + r.database;
             return S("正在删除账套：[") + r.number + S("]") + r.name;
         },
+        [this](const TplusRow& r) {
+            const Read<QString> name = tplusDatabase(r);
+            if (!name.outcome)
+                return DropCheck{S("无法读取其数据库名：") + name.outcome.text(), {}};
+            // A database already gone leaves only the catalogue's rows to remove.
+            return name.value.isEmpty()
+                       ? DropCheck{}
+                       : CheckDrops(nameCondition(name.value), QString(), state().MasterConn.get());
+        },
         [this](const TplusRow& r) { return deleteTplusRow(r); });
 }
 
@@ -224,55 +301,95 @@ bool DeletionRun::DeleteDB_UF() {
     Database* conn = state().MasterConn.get();
     return walkRows<AccountSetRow>(
         [](const AccountSetRow& r) { return S("正在删除账套:[") + r.code + S("]") + r.name; },
+        [conn](const AccountSetRow& r) {
+            return CheckDrops(accountSetDatabases(r.code), QString(), conn);
+        },
         [this, conn](const AccountSetRow& r) {
-            return DeleteAcc_UF(r.code, conn, DeleteDatabases);
+            return DeleteAcc_UF(r.code, conn, DeleteDatabases, &m_catalogueGone);
         });
 }
 
 bool DeletionRun::DeleteDB_UF_Year(const QString& accountCode) {
+    Database* conn = state().MasterConn.get();
     if (!m_selection.everyRowTicked) {
+        const bool ranges = newerCatalogue();
         return walkRows<YearRow>(
             [](const YearRow& r) { return S("正在删除年度:") + r.years + S("年"); },
+            [conn, ranges](const YearRow& r) {
+                QStringList years;
+                const int first = r.years.left(4).toInt();
+                const int last = ranges ? r.years.right(4).toInt() : first;
+                for (int y = first; y <= last; ++y)
+                    years << yearDatabases(r.code, QString::number(y));
+                return CheckDrops(years.join(S(" or ")), QString(), conn);
+            },
             [this](const YearRow& r) { return deleteYearRow(r); });
     }
 
-    // Every year ticked: the account set itself goes.
+    // Every year ticked: the account set itself goes, as one row.
     m_progress.showProgress(1);
+    const auto end = [&](bool done) {
+        m_progress.hideProgress();
+        return done;
+    };
     for (const ListedRow& r : m_selection.rows) {
-        if (!stillShown(r)) {
-            m_progress.hideProgress();
-            return false;
+        if (!stillShown(r))
+            return end(false);
+    }
+    const QString label =
+        S("账套[%1]%2").arg(accountCode, rowOf<YearRow>(m_selection.rows.value(0)).name);
+    if (DeleteDatabases) {
+        const DropCheck check = CheckDrops(accountSetDatabases(accountCode), QString(), conn);
+        if (!check.refusal.isEmpty()) {
+            m_refusedRows << label + S("：") + check.refusal;
+            m_handled = int(m_selection.rows.size());
+            return end(false);
         }
+        m_filesLeft << check.filesLeft;
     }
     m_progress.setReport(S("正在删除账套:[") + accountCode + S("]") +
                          rowOf<YearRow>(m_selection.rows.value(0)).name);
-    m_failure = DeleteAcc_UF(accountCode, state().MasterConn.get(), DeleteDatabases);
+    m_catalogueGone = false;
+    m_failure = DeleteAcc_UF(accountCode, conn, DeleteDatabases, &m_catalogueGone);
+    m_handled = int(m_selection.rows.size());
     if (!m_failure) {
-        m_progress.hideProgress();
-        return false;
+        m_failedRow = label;
+        return end(false);
     }
     m_progress.setProgressValue(1);
     m_done = int(m_selection.rows.size());
-    m_progress.hideProgress();
-    return true;
+    m_doneRows << label;
+    return end(true);
 }
 
 template <typename Row>
 bool DeletionRun::walkRows(const std::function<QString(const Row&)>& caption,
+                           const std::function<DropCheck(const Row&)>& check,
                            const std::function<Outcome(const Row&)>& work) {
     const QList<ListedRow>& rows = m_selection.rows;
     m_progress.showProgress(int(rows.size()));
-    int value = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const ListedRow& r = rows[i];
-        if (!stillShown(r))
+        ++m_handled;
+        if (!stillShown(r)) {
+            m_failedRow = rowLabel(r);
             break;
+        }
         m_progress.setReport(caption(rowOf<Row>(r)));
-        m_failure = work(rowOf<Row>(r));
-        if (!m_failure)
-            break;
-        m_progress.setProgressValue(++value);
-        ++m_done;
+        const qsizetype filesBefore = m_filesLeft.size();
+        if (!DeleteDatabases || rowMayGo(r, check(rowOf<Row>(r)))) {
+            m_catalogueGone = false;
+            m_failure = work(rowOf<Row>(r));
+            if (!m_failure) {
+                m_failedRow = rowLabel(r);
+                // The files noted for this row may belong to databases that are still there.
+                m_filesLeft.resize(filesBefore);
+                break;
+            }
+            ++m_done;
+            m_doneRows << rowLabel(r);
+        }
+        m_progress.setProgressValue(m_handled);
         // The operator may stop between rows; the row in hand is always finished.
         if (i + 1 < rows.size() && m_progress.stopRequested()) {
             m_stopped = true;
@@ -283,6 +400,18 @@ bool DeletionRun::walkRows(const std::function<QString(const Row&)>& caption,
     return m_done == int(rows.size());
 }
 
+bool DeletionRun::rowMayGo(const ListedRow& row, const DropCheck& check) {
+    if (!check.refusal.isEmpty()) {
+        // A database row's refusal names the row already.
+        const QString label = rowLabel(row);
+        m_refusedRows << (check.refusal.startsWith(label) ? check.refusal
+                                                          : label + S("：") + check.refusal);
+        return false;
+    }
+    m_filesLeft << check.filesLeft;
+    return true;
+}
+
 bool DeletionRun::stillShown(const ListedRow& confirmed) {
     const bool same = m_stillShown(confirmed);
     if (!same)
@@ -291,20 +420,23 @@ bool DeletionRun::stillShown(const ListedRow& confirmed) {
     return same;
 }
 
+Read<QString> DeletionRun::tplusDatabase(const TplusRow& row) {
+    if (!row.database.isEmpty())
+        return {row.database, Outcome::done()};
+    // An account whose database is missing: the catalogue still knows its database name.
+    // The number was checked to be digits only before the run started.
+    const Read<QVariant> found =
+        LookupValue(S("dsname"), S("uftsystem..EAP_Account"),
+                    S("cast(cAcc_Num as int)=") + row.number, state().MasterConn.get());
+    return {NullToStr(found.value), found.outcome};
+}
+
 Outcome DeletionRun::deleteTplusRow(const TplusRow& row) {
-    Database* conn = state().MasterConn.get();
-    QString name = row.database;
-    if (name.isEmpty()) {
-        // An account whose database is missing: the catalogue still knows its database name.
-        // The number was checked to be digits only before the run started.
-        const Read<QVariant> found = LookupValue(S("dsname"), S("uftsystem..EAP_Account"),
-                                                 S("cast(cAcc_Num as int)=") + row.number, conn);
-        if (!found.outcome)
-            return found.outcome;
-        name = NullToStr(found.value);
-    }
+    const Read<QString> name = tplusDatabase(row);
+    if (!name.outcome)
+        return name.outcome;
     // An empty name matches nothing in the catalogue or on the server: the row is simply done.
-    return DeleteAcc_TN(name, conn, DeleteDatabases);
+    return DeleteAcc_TN(name.value, state().MasterConn.get(), DeleteDatabases, &m_catalogueGone);
 }
 
 Outcome DeletionRun::deleteYearRow(const YearRow& row) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/app/Outcome.h"
+#include "core/deletion/DropCheck.h"
 #include "core/listing/Selection.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -15,7 +17,8 @@ class ProgressSink;
 class DeletionRun {
 public:
     // stillShown tells whether the window still shows a confirmed row as it was confirmed;
-    // reload rebuilds the window's lists and grid (the product selection handler).
+    // reload rebuilds the window's lists and grid after every run that started, keeping the
+    // product and account shown.
     DeletionRun(ProgressSink& progress, std::function<bool(const ListedRow&)> stillShown,
                 std::function<void()> reload);
 
@@ -39,12 +42,21 @@ private:
     bool DeleteDB_UF_Year(const QString& accountCode);
 
     // The common course of the row routines over the confirmed rows; Row is the listing's row.
+    // With DeleteDatabases each row's databases are checked first (check) and a row whose
+    // databases cannot go is passed over untouched.
     template <typename Row>
     bool walkRows(const std::function<QString(const Row&)>& caption,
+                  const std::function<DropCheck(const Row&)>& check,
                   const std::function<Outcome(const Row&)>& work);
+    // Checks a row's databases; false (the row refused) when one of them cannot be dropped.
+    bool rowMayGo(const ListedRow& row, const DropCheck& check);
+    // What the operator is told once a run that did not simply succeed is over.
+    [[nodiscard]] QString summary() const;
     // False (and the reason as the run's failure) when the grid no longer shows the confirmed
     // row.
     bool stillShown(const ListedRow& confirmed);
+    // The T+ account's database: the row's, else the catalogue's by account number.
+    Read<QString> tplusDatabase(const TplusRow& row);
     Outcome deleteTplusRow(const TplusRow& row);
     Outcome deleteYearRow(const YearRow& row);
     void restartTaskService();
@@ -54,7 +66,13 @@ private:
     std::function<void()> m_reload;
     ConfirmedSelection m_selection; // the rows confirmed for this run, in grid order
     int m_done = 0;                 // ticked rows finished in this run
-    Outcome m_failure;              // why the run ended early; shown when it is over
+    int m_handled = 0;              // rows finished, refused or failed: the rest were left
+    QStringList m_doneRows;         // the rows finished, and the rows refused with the reason
+    QStringList m_refusedRows;
+    QStringList m_filesLeft;      // offline databases dropped and the files they left
+    QString m_failedRow;          // the row the run ended at with m_failure
+    bool m_catalogueGone = false; // the row in hand lost its catalogue rows
+    Outcome m_failure;            // why the run ended early; shown when it is over
     bool m_stopped = false;
     bool m_running = false;
 };

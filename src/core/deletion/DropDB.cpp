@@ -29,17 +29,6 @@ constexpr int kAlreadySingleUser = 5064;
 // What became of a request for single-user mode. Only a switch this call made is ours to undo.
 enum class SwitchOutcome { Switched, AlreadySingleUser, Failed };
 
-// Fills the version the statement forms depend on when start-up could not. A failure here is not
-// the drop's: the statement forms then follow the later servers.
-void ensureServerVersion(Database* conn) {
-    ProgramState& s = state();
-    if (!s.ServerVersionText.isEmpty())
-        return;
-    int major = 0;
-    s.ServerVersionText = GetServerVersionText(conn, &major).value;
-    s.ServerMajorVersion = major;
-}
-
 struct Switch {
     SwitchOutcome result;
     Outcome outcome;
@@ -47,7 +36,7 @@ struct Switch {
 
 Switch switchToSingleUser(const QString& databaseName, Database* conn) {
     try {
-        ensureServerVersion(conn);
+        EnsureServerVersion(conn);
         if (!conn || !conn->isOpen())
             throw DbError{QString(), 0, S(u"连接未打开，无法执行查询。")};
         // The blank after the name is harmless: the server ignores trailing blanks in names.
@@ -79,6 +68,15 @@ void restoreMultiUser(const QString& databaseName, Database* conn) {
 }
 
 } // namespace
+
+void EnsureServerVersion(Database* conn) {
+    ProgramState& s = state();
+    if (!s.ServerVersionText.isEmpty())
+        return;
+    int major = 0;
+    s.ServerVersionText = GetServerVersionText(conn, &major).value;
+    s.ServerMajorVersion = major;
+}
 
 Outcome DropDB(const QString& databaseName, Database* conn) {
     if (databaseName.isEmpty())

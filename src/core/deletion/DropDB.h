@@ -18,6 +18,11 @@ class Database;
 // says the database already is in single-user mode with a user connected.
 Outcome SetSingleUser(const QString& databaseName, Database* conn);
 
+// Fills an empty ServerVersionText and the major version the statement forms depend on, when
+// start-up could not. A failure here is no failure of the caller's: the statement forms then
+// follow the later servers.
+void EnsureServerVersion(Database* conn);
+
 // The statement with the comment line "--password " in front.
 [[nodiscard]] QString AddPasswordComment(const QString& statement);
 

@@ -191,6 +191,14 @@ ProductChoice MainListing::chooseProduct(ProductFamily product) {
     return choice;
 }
 
+ProductChoice MainListing::chooseAgain() {
+    const QString account = m_selection.account;
+    const ProductChoice choice = chooseProduct(m_selection.product);
+    if (choice.accounts.contains(account))
+        m_selection.account = account;
+    return choice;
+}
+
 void MainListing::chooseAccount(const QString& accountEntry) {
     m_selection.account = accountEntry;
 }

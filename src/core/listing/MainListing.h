@@ -35,6 +35,9 @@ public:
     // becomes the chosen account.
     ProductChoice chooseProduct(ProductFamily product);
     void chooseAccount(const QString& accountEntry);
+    // The product chosen again after its lists may have changed (after a deletion run): the
+    // account entry shown stays chosen when it is still listed.
+    ProductChoice chooseAgain();
     // Sets the choice as a whole, without reading the accounts.
     void select(const Selection& selection) { m_selection = selection; }
     [[nodiscard]] const Selection& selection() const { return m_selection; }

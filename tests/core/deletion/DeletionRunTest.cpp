@@ -70,6 +70,21 @@ public:
         server.answer(
             "select dsname from uftsystem..EAP_Account where 1=1 and cast(cAcc_Num as int)=3",
             table({"dsname"}, {{"UFTData003"}}));
+        // The server describes the databases it holds; the statements asking about one of them
+        // are answered by a word they contain.
+        server.respond = [this](const QString& sql) -> std::optional<QueryResult> {
+            static const QRegularExpression asked("DATABASEPROPERTYEX.* where name='(\\w+)'$");
+            if (const auto m = asked.match(sql); m.hasMatch())
+                return table({"name", "dbid", "state", "access", "published", "mergepublished"},
+                             described.value(m.captured(1)));
+            for (const auto& [word, reply] : replies) {
+                if (sql.contains(word))
+                    return reply;
+            }
+            if (!failingWord.isEmpty() && sql.contains(failingWord))
+                throw DbError{"08S01", 0, "通讯链接失败"};
+            return std::nullopt;
+        };
     }
 
     void newerCatalogue() { st().ProductSubType = UfCatalogue::NewerU8; }
@@ -102,6 +117,13 @@ public:
         return found.join(", ");
     }
 
+    // The databases the server holds, as master..sysdatabases and their properties give them.
+    QHash<QString, QList<QList<QVariant>>> described = {
+        {"Sales", {{"Sales", 7, "ONLINE", "MULTI_USER", 0, 0}}},
+        {"Stock", {{"Stock", 8, "ONLINE", "MULTI_USER", 0, 0}}},
+        {"Archive2019", {{"Archive2019", 9, "ONLINE", "MULTI_USER", 0, 0}}}};
+    QList<QPair<QString, QueryResult>> replies; // the first whose word the statement holds
+    QString failingWord;
     RecordingProgress progress;
     int reloads = 0;
     std::function<bool(const ListedRow&)> stillShown = [](const ListedRow&) { return true; };
@@ -141,9 +163,10 @@ TEST_P(ListingRuns, DoTheTickedRowsInOrder) {
     confirm(c.selection);
     EXPECT_EQ(work(), c.work);
     EXPECT_EQ(progress.value, c.barValue);
-    EXPECT_EQ(messages->shown,
-              c.failing.isEmpty() ? confirmedThen(1, kDone) : confirmedThen(4, c.failure));
-    EXPECT_EQ(reloads, c.failing.isEmpty() ? 1 : 0);
+    EXPECT_EQ(messages->shown.value(1).first, c.failing.isEmpty() ? 1 : 4);
+    EXPECT_TRUE(
+        messages->shown.value(1).second.contains(c.failing.isEmpty() ? kDone : "：" + c.failure));
+    EXPECT_EQ(reloads, 1) << "the grid shows the server as the run left it";
     EXPECT_EQ(progress.ended, 1);
     // The newer catalogue's task service stops before the first statement, starts after the last.
     EXPECT_EQ(QStringList({server.log.value(0), server.log.value(server.log.size() - 1)})
@@ -197,6 +220,9 @@ TEST_F(DeletionRunTest, TaskServiceLeftAloneWhenNoDatabaseGoesOrItIsMissing) {
     confirm(ticked(AccountSets, {{1, AccountSetRow{"005", ""}}}), false);
     confirm(ticked(TplusAccounts, {{1, TplusRow{"UFTData001", "001", ""}}}), false);
     EXPECT_FALSE(server.log.join('\n').contains("sysdatabases")) << "every database stays";
+    EXPECT_EQ(messages->shown.value(0),
+              qMakePair(short(2),
+                        QString("将从系统管理中删除所选项目的记录（不删除数据库），确认操作吗？")));
     services->table.clear();
     confirm(kThreeDatabases);
     EXPECT_EQ(work(), "set 005, T+ UFTData001, db Sales, db Stock, db Archive2019");
@@ -280,7 +306,9 @@ TEST_F(DeletionRunTest, StopEndsTheRunAfterTheRowInHandAndReloads) {
     confirm(kThreeDatabases);
     EXPECT_EQ(work(), "db Sales");
     EXPECT_EQ(services->commands, (QStringList{kStop, kStart}));
-    EXPECT_EQ(messages->shown, confirmedThen(1, "已停止：已完成 1 项，其余 2 项未处理。"));
+    EXPECT_EQ(messages->shown,
+              confirmedThen(1, "已停止：已完成 1 项，其余 2 项未处理。\n已完成：数据库“Sales”\n"
+                               "未处理：数据库“Stock”、数据库“Archive2019”"));
     EXPECT_EQ(reloads, 1);
 }
 
@@ -288,9 +316,71 @@ TEST_F(DeletionRunTest, RowChangedDuringTheRunIsAFailedRow) {
     stillShown = [](const ListedRow& row) { return row.row != 3; };
     confirm(kThreeDatabases);
     EXPECT_EQ(work(), "db Sales, db Stock");
-    EXPECT_EQ(messages->shown,
-              confirmedThen(4, "列表在删除过程中已改变（第 3 行），其余项目未处理。"));
-    EXPECT_EQ(reloads, 0);
+    EXPECT_TRUE(messages->shown.value(1).second.contains(
+        "失败：数据库“Archive2019”：列表在删除过程中已改变（第 3 行）"));
+    EXPECT_EQ(reloads, 1);
+}
+
+// --- What keeps a database from being dropped, checked before its row changes ---
+
+// Stock cannot go (says why; empty when it can): its row is passed over untouched, the rows
+// around it still go. The 2000 family is never asked for views it lacks, nor a server before
+// 2012 for availability groups. The checks the simulator cannot stage are here.
+TEST_F(DeletionRunTest, DatabaseThatCannotGoRefusesOnlyItsRow) {
+    using Replies = QList<QPair<QString, QueryResult>>;
+    const Replies notARole = {{"IS_SRVROLEMEMBER", table({"sa", "creator"}, {{0, 0}})}};
+    const struct {
+        const char* name;
+        int major;
+        const char* state; // nullptr: Stock is missing
+        const char* access;
+        int merged;
+        Replies replies;
+        QString says;
+        QString failing = {};
+    } cases[] = {
+        // clang-format off
+        {"missing", 10, nullptr, "", 0, {}, "不存在"},
+        {"single user and free", 10, "ONLINE", "SINGLE_USER", 0, {{"sysprocesses", table({"users"}, {{0}})}}, ""},
+        {"restoring on the 2000 family", 8, "RESTORING", "MULTI_USER", 0, {}, "正在还原，服务器不允许删除"},
+        {"merge published", 10, "ONLINE", "MULTI_USER", 1, {}, "已发布用于复制"},
+        {"availability group", 11, "ONLINE", "MULTI_USER", 0,
+         {{"where database_id=8", table({"group_database_id"}, {{"{7A1}"}})}}, "已加入可用性组"},
+        {"no permission", 10, "ONLINE", "MULTI_USER", 0,
+         {{"N'Stock'", table({"anydb", "control"}, {{0, 0}})}}, "没有删除权限"},
+        {"no role on the 2000 family, not the owner", 8, "ONLINE", "MULTI_USER", 0,
+         Replies{{"dbid=8 and sid", table({"owned"}, {{0}})}, {"SUSER_SID", table({"owned"}, {{1}})}} + notARole,
+         "没有删除权限"},
+        {"the owner on the 2000 family", 8, "ONLINE", "MULTI_USER", 0,
+         Replies{{"SUSER_SID", table({"owned"}, {{1}})}} + notARole, ""},
+        {"check that fails", 10, "ONLINE", "MULTI_USER", 0, {}, "无法检查其数据库能否删除：通讯链接失败",
+         "source_database_id=8"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.log.clear();
+        messages->shown.clear();
+        st().ServerMajorVersion = c.major;
+        described["Stock"] = {};
+        if (c.state)
+            described["Stock"] << QList<QVariant>{"Stock", 8, c.state, c.access, 0, c.merged};
+        replies = c.replies;
+        failingWord = c.failing;
+        confirm(kThreeDatabases);
+        EXPECT_EQ(work(), c.says.isEmpty() ? "db Sales, db Stock, db Archive2019"
+                                           : "db Sales, db Archive2019");
+        const QString told = messages->shown.value(1).second;
+        EXPECT_EQ(messages->shown.value(1).first, 1);
+        EXPECT_TRUE(c.says.isEmpty()
+                        ? !told.contains("未删除（")
+                        : told.contains(QRegularExpression("\n数据库“Stock”[^\n]*" +
+                                                           QRegularExpression::escape(c.says))))
+            << told.toStdString();
+        const QString sent = server.log.join('\n');
+        EXPECT_EQ(sent.contains("sys."), c.major > 8);
+        EXPECT_EQ(sent.contains("group_database_id"), c.major > 10);
+    }
 }
 
 } // namespace
