@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTableView>
 
 namespace quenlor {
@@ -16,11 +17,20 @@ public:
     static QColor selectedBackground();
 
 signals:
-    // Space on the current cell: the keyboard's way to tick, like a double-click.
+    // Space on the current cell: the keyboard's way to tick the current row.
     void tickKeyPressed();
+    // A left click pressed and released on one cell; the second click of a double-click does
+    // not count, so a double-click is one click.
+    void cellClicked(const QModelIndex& index);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QPersistentModelIndex m_pressed;
 };
 
 } // namespace quenlor
