@@ -96,12 +96,6 @@ void ListingView::mousePressEvent(QMouseEvent* event) {
     QTableView::mousePressEvent(event);
 }
 
-void ListingView::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The first click of the pair has toggled already: a double-click toggles once, as before.
-    m_pressed = QModelIndex();
-    QTableView::mouseDoubleClickEvent(event);
-}
-
 void ListingView::mouseReleaseEvent(QMouseEvent* event) {
     const QPersistentModelIndex pressed = m_pressed;
     m_pressed = QModelIndex();

@@ -19,14 +19,13 @@ public:
 signals:
     // Space on the current cell: the keyboard's way to tick the current row.
     void tickKeyPressed();
-    // A left click pressed and released on one cell; the second click of a double-click does
-    // not count, so a double-click is one click.
+    // A left button pressed and released on one cell. The second click of a double-click comes
+    // as a double-click, not a press, so it does not count: a double-click is one click.
     void cellClicked(const QModelIndex& index);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
