@@ -159,7 +159,9 @@ TEST_F(FrmMainWindowTest, EachOperatorActionListsExactlyOnceAndSetsTheAccountCon
 }
 
 // One window throughout: each input, in turn, leaves these ticks and has ended the program so
-// many times. Nothing else can change: no cell is edited and one cell at most is selected.
+// many times. A click or a double-click on a tick cell toggles it once, Space toggles the current
+// row, Enter presses the focused button. Nothing else can change: no cell is edited and one cell
+// at most is selected.
 // The window keeps its size: restoring, maximising and minimising are not offered.
 TEST_F(FrmMainWindowTest, OperatorTicksRowsAndOnlyTheClosePictureOrCancelEndsTheProgram) {
     const auto enterOn = [&](const char* button) {
@@ -170,14 +172,8 @@ TEST_F(FrmMainWindowTest, OperatorTicksRowsAndOnlyTheClosePictureOrCancelEndsThe
         {"Space on the first cell", [&] { pressKey(grid(), Qt::Key_Space); }, "Y--", 0},
         {"click on a tick cell", [&] { clickCell(1, 0); }, "YY-", 0},
         {"double-click on a tick cell", [&] { clickCell(2, 0, true); }, "YYY", 0},
-        {"click and double-click on another column",
-         [&] {
-             clickCell(2, 1);
-             clickCell(1, 1, true);
-         },
-         "YYY", 0},
-        {"Space on another column ticks its row", [&] { pressKey(grid(), Qt::Key_Space); }, "Y-Y",
-         0},
+        {"double-click on another column", [&] { clickCell(1, 1, true); }, "YYY", 0},
+        {"Space on another column", [&] { pressKey(grid(), Qt::Key_Space); }, "Y-Y", 0},
         {"F2", [&] { pressKey(grid(), Qt::Key_F2); }, "Y-Y", 0},
         {"Enter on select all", [&] { enterOn("cmdSelect"); }, "YYY", 0},
         {"clear all", [&] { click(control("cmdClear")); }, "---", 0},
