@@ -103,8 +103,7 @@ TEST_F(FrmMsgTest, TypedAnswerCountsOnlyWhenAccepted) {
     }
     dlg.presetAnswers({Answer::Confirm});
     EXPECT_EQ(dlg.ShowMsg(), -1);
-    EXPECT_EQ(shownText(), QStringLiteral("上一条"));
-    EXPECT_EQ(shownControls(), (QStringList{"picError", "cmdConfirm", "picExit"}));
+    EXPECT_EQ(shownText(), QStringLiteral("上一条")) << "the message a repeat shows";
 }
 
 // The system's own message box, for what is told before any window of the program exists: a
