@@ -1,8 +1,13 @@
 #include "ui/ListingView.h"
 
+#include "ui/frmAbout.h"
+
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace quenlor {
 
@@ -27,6 +32,22 @@ protected:
             pal.setColor(QPalette::Text, pal.color(QPalette::WindowText));
         }
     }
+
+public:
+    // A cell whose text does not fit shows it whole as its tooltip.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QString text = index.data().toString();
+        if (text.isEmpty() || sizeHint(option, index).width() <= option.rect.width()) {
+            QToolTip::hideText();
+            event->ignore();
+            return false;
+        }
+        QToolTip::showText(event->globalPos(), plainToolTip(text), view->viewport(), option.rect);
+        return true;
+    }
 };
 
 } // namespace
@@ -44,7 +65,8 @@ ListingView::ListingView(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
     QHeaderView* header = horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Fixed);
+    // A column is widened or narrowed by dragging its header's right border.
+    header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionsClickable(false);
     header->setHighlightSections(false);
     header->setStretchLastSection(false);
@@ -66,6 +88,21 @@ QColor ListingView::headerBackground() {
 
 QColor ListingView::selectedBackground() {
     return {70, 105, 159};
+}
+
+void ListingView::mousePressEvent(QMouseEvent* event) {
+    m_pressed =
+        event->button() == Qt::LeftButton ? indexAt(event->position().toPoint()) : QModelIndex();
+    QTableView::mousePressEvent(event);
+}
+
+void ListingView::mouseReleaseEvent(QMouseEvent* event) {
+    const QPersistentModelIndex pressed = m_pressed;
+    m_pressed = QModelIndex();
+    QTableView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && pressed.isValid() &&
+        indexAt(event->position().toPoint()) == pressed)
+        emit cellClicked(pressed);
 }
 
 void ListingView::keyPressEvent(QKeyEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTableView>
 
 namespace quenlor {
@@ -16,11 +17,19 @@ public:
     static QColor selectedBackground();
 
 signals:
-    // Space on the current cell: the keyboard's way to tick, like a double-click.
+    // Space on the current cell: the keyboard's way to tick the current row.
     void tickKeyPressed();
+    // A left button pressed and released on one cell. The second click of a double-click comes
+    // as a double-click, not a press, so it does not count: a double-click is one click.
+    void cellClicked(const QModelIndex& index);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QPersistentModelIndex m_pressed;
 };
 
 } // namespace quenlor

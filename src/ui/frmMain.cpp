@@ -72,6 +72,8 @@ QComboBox* makePickList(QWidget* parent, const QString& name) {
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& face) {
     auto* button = new QPushButton(face, parent);
     button->setObjectName(name);
+    // A focused button takes Enter as well as Space, as on Windows.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -258,8 +260,8 @@ void frmMain::createBody() {
     connect(cboType, &QComboBox::activated, this, &frmMain::cboType_Click);
     connect(cboAcc, &QComboBox::activated, this, &frmMain::cboAcc_Click);
     connect(cmdBrush, &QPushButton::clicked, this, &frmMain::cmdBrush_Click);
-    connect(grdTable, &QAbstractItemView::doubleClicked, this, &frmMain::grdTable_DblClick);
-    connect(grdTable, &ListingView::tickKeyPressed, this, &frmMain::grdTable_DblClick);
+    connect(grdTable, &ListingView::cellClicked, this, &frmMain::grdTable_Click);
+    connect(grdTable, &ListingView::tickKeyPressed, this, &frmMain::grdTable_KeySpace);
     connect(cmdSelect, &QPushButton::clicked, this, &frmMain::cmdSelect_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
     connect(cmdConfirm, &QPushButton::clicked, this, &frmMain::cmdConfirm_Click);
@@ -287,7 +289,11 @@ void frmMain::Form_Load() {
 void frmMain::InitFormInfo() {
     // Waits a few seconds at most; without the network the last Readme.txt or the defaults serve.
     RefreshReadmeInfo();
-    labCaption->setText(FormCaption());
+    // A caption too long for its bar ends in "…"; the whole of it is the bar's tooltip.
+    const QString caption = FormCaption();
+    labCaption->setText(labCaption->fontMetrics().elidedText(caption, Qt::ElideRight,
+                                                             labCaption->contentsRect().width()));
+    labCaption->setToolTip(plainToolTip(caption));
     imgLogo->setToolTip(plainToolTip(state().ReadmeIntro));
 }
 
@@ -315,6 +321,7 @@ int frmMain::SetListIndex(QComboBox* combo, int index) {
 
 void frmMain::LoadDB() {
     m_listing.LoadDB();
+    showNote(QString());
     const GridModel& grid = m_listing.grid();
     if (grid.Rows() == 0)
         return;
@@ -369,18 +376,34 @@ void frmMain::cmdBrush_Click() {
 
 // --- Ticks ---
 
-void frmMain::grdTable_DblClick() {
-    const QModelIndex cell = grdTable->currentIndex();
+void frmMain::grdTable_Click(const QModelIndex& cell) {
     if (cell.isValid())
         m_listing.toggleTick(cell.row() + 1, cell.column());
 }
 
+void frmMain::grdTable_KeySpace() {
+    const QModelIndex cell = grdTable->currentIndex();
+    if (cell.isValid())
+        m_listing.toggleTick(cell.row() + 1, 0);
+}
+
 void frmMain::cmdSelect_Click() {
-    m_listing.selectAll();
+    showNote(m_listing.selectAll());
 }
 
 void frmMain::cmdClear_Click() {
     m_listing.clearAll();
+    showNote(QString());
+}
+
+void frmMain::showNote(const QString& text) {
+    // Outside a run the report line has the progress bar's room as well.
+    setTwipsGeometry(labReport, {kReport.left, kReport.top,
+                                 kProgress.left + kProgress.width - kReport.left, kReport.height});
+    labReport->setText(
+        labReport->fontMetrics().elidedText(text, Qt::ElideRight, labReport->width()));
+    labReport->setToolTip(plainToolTip(text));
+    labReport->setVisible(!text.isEmpty());
 }
 
 // --- The deletion run ---
@@ -417,6 +440,8 @@ void frmMain::runEnded() {
 }
 
 void frmMain::showProgress(int maximum) {
+    setTwipsGeometry(labReport, kReport);
+    labReport->setToolTip(QString());
     ProBar->setRange(0, maximum);
     ProBar->setValue(0);
     ProBar->show();

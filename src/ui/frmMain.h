@@ -13,6 +13,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QModelIndex;
 class QProgressBar;
 class QPushButton;
 
@@ -53,7 +54,9 @@ public:
     // Shows a product choice in the lists and the account the listing chose.
     void showChoice(const ProductChoice& choice);
     void cmdBrush_Click();
-    void grdTable_DblClick();
+    // A click on a tick cell toggles its row; Space toggles the current row.
+    void grdTable_Click(const QModelIndex& cell);
+    void grdTable_KeySpace();
     void cmdSelect_Click();
     void cmdClear_Click();
     void cmdConfirm_Click();
@@ -88,6 +91,8 @@ private:
     void createFrame();
     void createBody();
     void setTwipsGeometry(QWidget* widget, const FrameRect& r);
+    // A line on the report label outside a run (what 全选 left out); empty hides it.
+    void showNote(const QString& text);
 
     MainListing m_listing;
     DeletionRun m_run;

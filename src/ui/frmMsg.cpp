@@ -5,6 +5,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -70,12 +71,18 @@ frmMsg::frmMsg(QWidget* parent)
     cmdConfirm = makeButton(this, QStringLiteral("cmdConfirm"), QStringLiteral("确定"));
     cmdYes = makeButton(this, QStringLiteral("cmdYes"), QStringLiteral("是"));
     cmdNo = makeButton(this, QStringLiteral("cmdNo"), QStringLiteral("否"));
+    cmdCancel = makeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("取消"));
+    txtAnswer = new QLineEdit(this);
+    txtAnswer->setObjectName(QStringLiteral("txtAnswer"));
+    setTabOrder(txtAnswer, cmdConfirm);
     setTabOrder(cmdConfirm, cmdYes);
     setTabOrder(cmdYes, cmdNo);
+    setTabOrder(cmdNo, cmdCancel);
 
     connect(cmdConfirm, &QPushButton::clicked, this, &frmMsg::cmdConfirm_Click);
     connect(cmdYes, &QPushButton::clicked, this, &frmMsg::cmdYes_Click);
     connect(cmdNo, &QPushButton::clicked, this, &frmMsg::cmdNo_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmMsg::picExit_Click);
     connect(picExit, &PictureButton::clicked, this, &frmMsg::picExit_Click);
 
     const int gap = twipsToPixelsX(180, this);
@@ -94,11 +101,13 @@ frmMsg::frmMsg(QWidget* parent)
     buttons->addWidget(cmdConfirm);
     buttons->addWidget(cmdYes);
     buttons->addWidget(cmdNo);
+    buttons->addWidget(cmdCancel);
 
     auto* body = new QVBoxLayout;
     body->setContentsMargins(gap, gap, gap, gap);
     body->setSpacing(gap);
     body->addLayout(message, 1);
+    body->addWidget(txtAnswer);
     body->addLayout(buttons);
 
     auto* outer = new QVBoxLayout(this);
@@ -107,10 +116,7 @@ frmMsg::frmMsg(QWidget* parent)
     outer->addWidget(caption);
     outer->addLayout(body, 1);
 
-    for (QWidget* w : {static_cast<QWidget*>(picWarm), static_cast<QWidget*>(picQuery),
-                       static_cast<QWidget*>(picError), static_cast<QWidget*>(cmdConfirm),
-                       static_cast<QWidget*>(cmdYes), static_cast<QWidget*>(cmdNo)})
-        w->hide();
+    hideKindControls();
 
     resize(twipsToPixels(6600, 3300, this).expandedTo(minimumSizeHint()));
     WindowDrag::install(this);
@@ -125,10 +131,7 @@ short frmMsg::ShowMsg(short InValue, const QString& Message) {
         MsgText = Message;
 
     MsgResult = 0;
-    for (QWidget* w : {static_cast<QWidget*>(picWarm), static_cast<QWidget*>(picError),
-                       static_cast<QWidget*>(picQuery), static_cast<QWidget*>(cmdConfirm),
-                       static_cast<QWidget*>(cmdYes), static_cast<QWidget*>(cmdNo)})
-        w->hide();
+    hideKindControls();
 
     if (MsgText.isEmpty())
         MsgText = kEmptyMessage;
@@ -183,6 +186,38 @@ short frmMsg::ShowMsg(short InValue, const QString& Message) {
     return MsgResult;
 }
 
+QString frmMsg::AskText(const QString& prompt) {
+    // Asked while a message is on screen, the question cannot be put: it counts as cancelled.
+    if (isVisible())
+        return {};
+    MsgResult = 0;
+    hideKindControls();
+    for (QPushButton* b : {cmdConfirm, cmdYes, cmdNo, cmdCancel})
+        b->setDefault(false);
+    picWarm->show();
+    txtMessage->setPlainText(prompt);
+    txtAnswer->clear();
+    txtAnswer->show();
+    cmdConfirm->show();
+    cmdCancel->show();
+    // Enter in the box accepts; with nothing typed that is still no confirmation.
+    cmdConfirm->setDefault(true);
+    m_defaultButton = nullptr;
+    exec();
+    const QString typed = MsgResult == quenlor::MsgResult::Ok ? txtAnswer->text() : QString();
+    txtAnswer->clear();
+    hideKindControls();
+    return typed;
+}
+
+void frmMsg::hideKindControls() {
+    for (QWidget* w : {static_cast<QWidget*>(picWarm), static_cast<QWidget*>(picError),
+                       static_cast<QWidget*>(picQuery), static_cast<QWidget*>(cmdConfirm),
+                       static_cast<QWidget*>(cmdYes), static_cast<QWidget*>(cmdNo),
+                       static_cast<QWidget*>(cmdCancel), static_cast<QWidget*>(txtAnswer)})
+        w->hide();
+}
+
 QPushButton* frmMsg::showKindControls() {
     QPushButton* defaultButton = nullptr;
     switch (MsgKind) {
@@ -212,7 +247,7 @@ QPushButton* frmMsg::showKindControls() {
         break;
     }
     // The questions ask before irrecoverable work: a stray Enter must answer No.
-    for (QPushButton* b : {cmdConfirm, cmdYes, cmdNo})
+    for (QPushButton* b : {cmdConfirm, cmdYes, cmdNo, cmdCancel})
         b->setDefault(false);
     if (defaultButton != nullptr) {
         defaultButton->setDefault(true);
@@ -258,6 +293,8 @@ void frmMsg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (m_defaultButton != nullptr)
         m_defaultButton->setFocus(Qt::ActiveWindowFocusReason);
+    else if (txtAnswer->isVisibleTo(this))
+        txtAnswer->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void frmMsg::paintEvent(QPaintEvent*) {

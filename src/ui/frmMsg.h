@@ -7,6 +7,7 @@
 #include <QString>
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -37,6 +38,9 @@ public:
     // Shows the message modally and returns the button. Called while the box is already on
     // screen, it updates it and returns 0 at once.
     short ShowMsg(short InValue = 0, const QString& Message = QString()) override;
+    // Shows the prompt over a text box with OK and Cancel, modally: Enter accepts, Esc cancels.
+    // The typed text when accepted, else an empty text. The remembered kind and text stay.
+    QString AskText(const QString& prompt) override;
 
     // Answers for tests, used before any modal showing: while some are queued, ShowMsg shows the
     // box without a modal loop and activates the next queued control. A control the kind does
@@ -59,6 +63,7 @@ protected:
 
 private:
     void closeMessage();
+    void hideKindControls();
     QPushButton* showKindControls();
 
     QLabel* labHint = nullptr;
@@ -70,6 +75,8 @@ private:
     QPushButton* cmdConfirm = nullptr;
     QPushButton* cmdYes = nullptr;
     QPushButton* cmdNo = nullptr;
+    QLineEdit* txtAnswer = nullptr;
+    QPushButton* cmdCancel = nullptr;
 
     QPushButton* m_defaultButton = nullptr;
     QList<Answer> m_answers;

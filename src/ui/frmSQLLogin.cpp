@@ -172,20 +172,19 @@ void frmSQLLogin::InitForm() {
     txtServerName->setEnabled(true);
 }
 
-bool frmSQLLogin::ConnectDB(QString& errorText) {
-    Read<std::unique_ptr<Database>> opened =
-        openTestConnection(txtServerName->text(), DatabaseName, txtUser->text(), txtPwd->text());
+bool frmSQLLogin::ConnectDB(DbError& failure) {
+    Read<std::unique_ptr<Database>> opened = openTestConnection(
+        txtServerName->text(), DatabaseName, txtUser->text(), txtPwd->text(), &failure);
     TestConn = std::move(opened.value);
-    errorText = opened.outcome.text();
     return TestConn != nullptr;
 }
 
 void frmSQLLogin::cmdConfirm_Click() {
-    QString errorText;
+    DbError failure;
     bool connected = false;
     {
         const AttemptInProgress attempt(cmdConfirm);
-        connected = ConnectDB(errorText);
+        connected = ConnectDB(failure);
     }
     if (connected) {
         // As typed: a server name may legitimately end in a blank the server knows it by.
@@ -196,10 +195,13 @@ void frmSQLLogin::cmdConfirm_Click() {
         closeLogin();
         return;
     }
-    // The driver's text is not shown: the operator only needs to retype the login.
-    state().msg().ShowMsg(MsgKind::Error, kLoginRetryText);
-    txtPwd->selectAll();
-    txtPwd->setFocus(Qt::OtherFocusReason);
+    // A refused login only needs retyping; a server that cannot be reached is named with the
+    // driver's reason, and its box is the one to correct.
+    const LoginFailureNotice notice = loginFailureNotice(txtServerName->text(), failure);
+    state().msg().ShowMsg(MsgKind::Error, notice.text);
+    QLineEdit* retype = notice.serverUnreachable ? txtServerName : txtPwd;
+    retype->selectAll();
+    retype->setFocus(Qt::OtherFocusReason);
 }
 
 void frmSQLLogin::cmdCancel_Click() {

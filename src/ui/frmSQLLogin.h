@@ -11,6 +11,7 @@ class QPushButton;
 
 namespace quenlor {
 
+struct DbError;
 class PictureButton;
 
 // The manual server login: server, login and password, tried against the server's master
@@ -27,8 +28,9 @@ public:
 
     void Form_Load();
     void InitForm();
-    // Opens the test connection with the boxes' texts exactly as typed.
-    [[nodiscard]] bool ConnectDB(QString& errorText);
+    // Opens the test connection with the boxes' texts exactly as typed; the driver's failure
+    // goes to `failure`.
+    [[nodiscard]] bool ConnectDB(DbError& failure);
 
     void cmdConfirm_Click();
     void cmdCancel_Click();

@@ -6,12 +6,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTableView>
 #include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 
 #include <functional>
 
@@ -44,13 +47,18 @@ protected:
                       "cAcc_Id",
                       table({"Acc"}, rows));
     }
-    // Three databases on the server, as the plain database listing shows them.
-    void threeDatabases() {
-        server.answer(kSqlListing, table({"选择", "数据库", "状态", "路径"},
-                                         {{"", "Sales", "正常", "D:\\Sales.mdf"},
-                                          {"", "Stock", "只读", "D:\\Stock.mdf"},
-                                          {"", "Archive2019", "脱机", ""}}));
+    // Databases on the server as the plain database listing shows them (the first with `path`),
+    // each found by the look-up that comes before its drop.
+    void databases(const QStringList& names, const QString& path = {}) {
+        QList<QList<QVariant>> rows;
+        for (const QString& db : names) {
+            rows.append({"", db, "正常", rows.isEmpty() ? path : QString()});
+            server.answer("select name from master..sysdatabases where 1=1 and name='" + db + "'",
+                          table({"name"}, {{db}}));
+        }
+        server.answer(kSqlListing, table({"选择", "数据库", "状态", "路径"}, rows));
     }
+    void threeDatabases() { databases({"Sales", "Stock", "Archive2019"}); }
 
     // Creates, loads and shows the window as the program does.
     void open() {
@@ -101,6 +109,13 @@ protected:
                    grid()->visualRect(grid()->model()->index(row, col)).center(), twice);
     }
 
+    // A tooltip read as Qt shows it: as rich text only when it looks so.
+    static QString tipText(const QString& tip) {
+        QTextDocument shown;
+        Qt::mightBeRichText(tip) ? shown.setHtml(tip) : shown.setPlainText(tip);
+        return shown.toPlainText();
+    }
+
     std::unique_ptr<frmMain> window;
 };
 
@@ -144,16 +159,23 @@ TEST_F(FrmMainWindowTest, EachOperatorActionListsExactlyOnceAndSetsTheAccountCon
 }
 
 // One window throughout: each input, in turn, leaves these ticks and has ended the program so
-// many times. Nothing else can change: no cell is edited and one cell at most is selected.
+// many times. A click or a double-click on a tick cell toggles it once, Space toggles the current
+// row, Enter presses the focused button. Nothing else can change: no cell is edited and one cell
+// at most is selected.
 // The window keeps its size: restoring, maximising and minimising are not offered.
 TEST_F(FrmMainWindowTest, OperatorTicksRowsAndOnlyTheClosePictureOrCancelEndsTheProgram) {
+    const auto enterOn = [&](const char* button) {
+        control(button)->setFocus();
+        typeKey(window.get(), Qt::Key_Return);
+    };
     const std::tuple<const char*, std::function<void()>, QString, int> inputs[] = {
         {"Space on the first cell", [&] { pressKey(grid(), Qt::Key_Space); }, "Y--", 0},
-        {"double-click on a tick cell", [&] { clickCell(2, 0, true); }, "Y-Y", 0},
-        {"double-click on another column", [&] { clickCell(1, 1, true); }, "Y-Y", 0},
+        {"click on a tick cell", [&] { clickCell(1, 0); }, "YY-", 0},
+        {"double-click on a tick cell", [&] { clickCell(2, 0, true); }, "YYY", 0},
+        {"double-click on another column", [&] { clickCell(1, 1, true); }, "YYY", 0},
         {"Space on another column", [&] { pressKey(grid(), Qt::Key_Space); }, "Y-Y", 0},
         {"F2", [&] { pressKey(grid(), Qt::Key_F2); }, "Y-Y", 0},
-        {"select all", [&] { click(control("cmdSelect")); }, "YYY", 0},
+        {"Enter on select all", [&] { enterOn("cmdSelect"); }, "YYY", 0},
         {"clear all", [&] { click(control("cmdClear")); }, "---", 0},
         {"Esc", [&] { pressKey(grid(), Qt::Key_Escape); }, "---", 0},
         {"right button",
@@ -162,7 +184,7 @@ TEST_F(FrmMainWindowTest, OperatorTicksRowsAndOnlyTheClosePictureOrCancelEndsThe
          },
          "---", 0},
         {"close picture", [&] { click(control("imgExit")); }, "---", 1},
-        {"cancel button", [&] { click(control("cmdCancel")); }, "---", 2},
+        {"Enter on cancel", [&] { enterOn("cmdCancel"); }, "---", 2},
     };
     threeDatabases();
     open();
@@ -184,24 +206,49 @@ TEST_F(FrmMainWindowTest, OperatorTicksRowsAndOnlyTheClosePictureOrCancelEndsThe
 // --- The caption, the logo and the about box ---
 
 // Texts from a downloaded Readme.txt show as written, never as markup; the logo opens the
-// maker's site.
-TEST_F(FrmMainWindowTest, DownloadedReadmeShowsAsWrittenAndTheLogoOpensItsSite) {
+// maker's site. Nothing is cut off without a way to read it: a caption too long for its bar ends
+// in "…" with the whole of it as the bar's tooltip, a cell too narrow for its text shows it whole
+// as its tooltip (one that fits shows none), and a column widens by dragging its header's border.
+TEST_F(FrmMainWindowTest, ReadmeTextsShowAsWrittenAndNothingIsCutOffUnread) {
     const QString intro = QStringLiteral("<img src=\"p.png\">简介 &amp; <br>更多");
+    const QString author = "<b>郑十</b>" + QString(90, u'长');
     http->next = {
         true,
-        *encodeGbk("[说明]\r\n作者=<b>郑十</b>\r\n网址=a.test/q\r\n简介=" + intro + "\r\n"),
+        *encodeGbk("[说明]\r\n作者=" + author + "\r\n网址=a.test/q\r\n简介=" + intro + "\r\n"),
         {}};
+    const QString path = "D:\\" + QString(90, u'数') + ".mdf";
+    databases({"Sales"}, path);
     open();
     const auto* caption = control<QLabel>("labCaption");
     EXPECT_TRUE(caption->text().contains(QStringLiteral("作者:<b>郑十</b>")));
+    EXPECT_TRUE(caption->text().endsWith(u'…'));
+    EXPECT_LE(caption->fontMetrics().horizontalAdvance(caption->text()), caption->width());
+    EXPECT_TRUE(tipText(caption->toolTip()).contains("作者:" + author));
     EXPECT_EQ(caption->textFormat(), Qt::PlainText);
-    // Read as Qt shows a tooltip: as rich text only when it looks so.
-    const QString tip = control("imgLogo")->toolTip();
-    QTextDocument shown;
-    Qt::mightBeRichText(tip) ? shown.setHtml(tip) : shown.setPlainText(tip);
-    EXPECT_EQ(shown.toPlainText(), intro);
+    EXPECT_EQ(tipText(control("imgLogo")->toolTip()), intro);
     click(control("imgLogo"));
     EXPECT_EQ(system->openedUrls, QStringList{"http://a.test/q"});
+
+    const auto tipAt = [&](int col) {
+        const QPoint at = grid()->visualRect(grid()->model()->index(0, col)).center();
+        QHelpEvent help(QEvent::ToolTip, at, grid()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(grid()->viewport(), &help);
+        return QToolTip::isVisible() ? tipText(QToolTip::text()) : QString();
+    };
+    EXPECT_EQ(tipAt(1), QString());
+    EXPECT_EQ(tipAt(3), path);
+    QHeaderView* header = grid()->horizontalHeader();
+    const int width = header->sectionSize(1);
+    const int border = header->sectionViewportPosition(1) + width - 1;
+    const auto mouse = [&](QEvent::Type type, int x, Qt::MouseButtons held) {
+        const QPointF at(x, header->height() / 2);
+        QMouseEvent e(type, at, header->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(header->viewport(), &e);
+    };
+    mouse(QEvent::MouseButtonPress, border, Qt::LeftButton);
+    mouse(QEvent::MouseMove, border + 80, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, border + 80, Qt::NoButton);
+    EXPECT_EQ(header->sectionSize(1), width + 80);
 }
 
 // --- The deletion run ---
@@ -262,10 +309,6 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         if (failing != nullptr)
             server.fail(QString::fromLatin1(failing), DbError{"42000", 3702, "数据库正在使用。"});
         threeDatabases();
-        for (const char* db : {"Sales", "Stock", "Archive2019"})
-            server.answer("select name from master..sysdatabases where 1=1 and name='" +
-                              QString::fromLatin1(db) + "'",
-                          table({"name"}, {{db}}));
         open();
         click(control("cmdSelect"));
         server.log.clear();
@@ -333,6 +376,37 @@ TEST_F(FrmMainRunTest, ConfirmHandsTheTickedYearsAndTheCheckBoxToTheRun) {
         EXPECT_EQ(cboAcc()->currentText(), QStringLiteral("[003]演示账套"));
         EXPECT_EQ(listings().last(), yearListing("003"));
         EXPECT_FALSE(control<QCheckBox>("chkDeleteDB")->isChecked());
+    }
+}
+
+// 全选 leaves the system databases and says which; one ticked by hand goes only once its name is
+// typed (letter case as the server ignores it), and a wrong or missing name calls off the whole
+// run before the question.
+TEST_F(FrmMainRunTest, SystemDatabasesGoOnlyWithTheirNameTyped) {
+    const QString ask = QStringLiteral("请输入数据库名以确认删除系统数据库：");
+    const QList<Shown> asked{{0, ask + "ufsystem"}, {0, ask + "ReportServerTempDB"}};
+    const std::tuple<const char*, QStringList, qsizetype, bool> rows[] = {
+        {"nothing typed", {}, 1, false},
+        {"second name wrong", {"UFSystem", "ReportServer"}, 2, false},
+        {"both typed", {"UFSYSTEM", "reportservertempdb"}, 2, true},
+    };
+    for (const auto& [name, typed, prompts, drops] : rows) {
+        SCOPED_TRACE(name);
+        databases({"Sales", "ufsystem", "ReportServerTempDB"});
+        open();
+        click(control("cmdSelect"));
+        EXPECT_EQ(ticks(), "Y--");
+        EXPECT_TRUE(control<QLabel>("labReport")->text().contains("2 个系统数据库：ufsystem、"));
+        clickCell(1, 0);
+        clickCell(2, 0);
+        messages->shown.clear();
+        messages->typed = typed;
+        confirmYes();
+        EXPECT_EQ(messages->shown.mid(0, prompts), asked.mid(0, prompts));
+        EXPECT_EQ(messages->shown.mid(prompts),
+                  (drops ? QList<Shown>{kQuestion, kDone} : messages->shown.mid(prompts, 1)));
+        EXPECT_EQ(messages->shown.last().second.contains("未删除任何内容"), !drops);
+        EXPECT_EQ(server.log.join('\n').count("drop database"), drops ? 3 : 0);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "ui/DesktopSystem.h"
 
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
@@ -17,8 +18,8 @@ protected:
     // The pictures and buttons the last message left for the operator to see.
     QStringList shownControls() {
         QStringList names;
-        for (const char* name :
-             {"picWarm", "picQuery", "picError", "cmdConfirm", "cmdYes", "cmdNo", "picExit"})
+        for (const char* name : {"picWarm", "picQuery", "picError", "txtAnswer", "cmdConfirm",
+                                 "cmdYes", "cmdNo", "cmdCancel", "picExit"})
             if (dlg.findChild<QWidget*>(QString::fromLatin1(name))->isVisibleTo(&dlg))
                 names.append(QString::fromLatin1(name));
         return names;
@@ -77,6 +78,32 @@ TEST_F(FrmMsgTest, ModalBoxWaitsForTheKeyboard) {
         EXPECT_EQ(nested, 0);
         EXPECT_EQ(shownText(), QStringLiteral("第二条"));
     }
+}
+
+// A name asked for: the box starts empty with the focus in it; Enter takes what was typed, Esc
+// or 取消 gives nothing. The message remembered for a repeat is still the last one shown.
+TEST_F(FrmMsgTest, TypedAnswerCountsOnlyWhenAccepted) {
+    dlg.presetAnswers({Answer::Confirm});
+    dlg.ShowMsg(4, QStringLiteral("上一条"));
+    const std::tuple<const char*, int, QString> rows[] = {
+        {"Enter", Qt::Key_Return, "UFSystem "}, {"Esc", Qt::Key_Escape, ""}, {"取消", 0, ""}};
+    for (const auto& [name, key, result] : rows) {
+        SCOPED_TRACE(name);
+        WhenModal drive([&](QWidget* modal) {
+            auto* answer = dlg.findChild<QLineEdit*>("txtAnswer");
+            EXPECT_EQ(modal->focusWidget(), answer);
+            EXPECT_EQ(answer->text(), QString());
+            EXPECT_EQ(shownControls(),
+                      (QStringList{"picWarm", "txtAnswer", "cmdConfirm", "cmdCancel", "picExit"}));
+            answer->insert(QStringLiteral("UFSystem "));
+            key != 0 ? typeKey(modal, key) : click(dlg.findChild<QWidget*>("cmdCancel"));
+        });
+        EXPECT_EQ(dlg.AskText(QStringLiteral("请输入数据库名：UFSystem")), result);
+        EXPECT_EQ(shownText(), QStringLiteral("请输入数据库名：UFSystem"));
+    }
+    dlg.presetAnswers({Answer::Confirm});
+    EXPECT_EQ(dlg.ShowMsg(), -1);
+    EXPECT_EQ(shownText(), QStringLiteral("上一条")) << "the message a repeat shows";
 }
 
 // The system's own message box, for what is told before any window of the program exists: a

@@ -66,9 +66,24 @@ public:
     }
 };
 
-// While the server is tried, OK is off and the wait cursor shows; a refusal says so and selects
-// the password for retyping.
-TEST_F(FrmSQLLoginTest, BusyWhileTryingAndRetriesAfterEachRefusalUntilTheLoginWorks) {
+// While the server is tried, OK is off and the wait cursor shows. Each failure says why and
+// selects the box to retype: the password for a refused login or one the driver does not
+// classify; the server, named with the driver's reason (FreeTDS's own for a closed and a silent
+// port), when it cannot be reached. The dialog stays until the login works.
+TEST_F(FrmSQLLoginTest, BusyWhileTryingAndRetriesAfterEachFailureUntilTheLoginWorks) {
+    const char* retry = "输入数据库用户名或密码有误, 请重新输入!";
+    const std::tuple<const char*, DbError, const char*, const char*> failures[] = {
+        {"closed port",
+         {"08S01", 20009, "Adaptive Server is unavailable"},
+         "无法连接到服务器 srv ：Adaptive Server is unavailable",
+         "txtServerName"},
+        {"silent port",
+         {"HYT00", 0, "Login timeout expired"},
+         "无法连接到服务器 srv ：Login timeout expired",
+         "txtServerName"},
+        {"wrong password", {"28000", 18456, "Login failed for user 'sa'."}, retry, "txtPwd"},
+        {"unclassified", {"HY000", 0, "General error"}, retry, "txtPwd"},
+    };
     auto watching = std::make_unique<WatchingConnector>();
     int busyAttempts = 0;
     watching->onOpen = [&] {
@@ -78,14 +93,17 @@ TEST_F(FrmSQLLoginTest, BusyWhileTryingAndRetriesAfterEachRefusalUntilTheLoginWo
     };
     watching->next = std::move(st().connector);
     st().connector = std::move(watching);
-    server.failNextOpens(2, DbError{"28000", 18456, "Login failed for user 'sa'."});
     WhenModal drive([&](QWidget* modal) {
-        for (const QString password : {"wrong1", "wrong2"}) {
-            type(password);
+        for (const auto& [name, error, text, retyped] : failures) {
+            SCOPED_TRACE(name);
+            server.failNextOpens(1, error);
+            messages->shown.clear();
+            type(QString::fromUtf8(name));
             box("txtUser")->setFocus();
             click(button("cmdConfirm"));
-            EXPECT_EQ(modal->focusWidget(), box("txtPwd"));
-            EXPECT_EQ(box("txtPwd")->selectedText(), password);
+            EXPECT_EQ(messages->shown, (QList<QPair<short, QString>>{{4, text}}));
+            EXPECT_EQ(modal->focusWidget(), box(retyped));
+            EXPECT_EQ(box(retyped)->selectedText(), box(retyped)->text());
             EXPECT_TRUE(button("cmdConfirm")->isEnabled());
         }
         type(QStringLiteral(" secret "));
@@ -93,10 +111,8 @@ TEST_F(FrmSQLLoginTest, BusyWhileTryingAndRetriesAfterEachRefusalUntilTheLoginWo
     });
     dlg.ConnSql();
 
-    EXPECT_EQ(busyAttempts, 3);
+    EXPECT_EQ(busyAttempts, 5);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    const QPair<short, QString> retry{4, "输入数据库用户名或密码有误, 请重新输入!"};
-    EXPECT_EQ(messages->shown, (QList<QPair<short, QString>>{retry, retry}));
     EXPECT_TRUE(dlg.Confirmed);
     EXPECT_NE(dlg.TestConn, nullptr);
     // As typed, blanks and all.

@@ -25,6 +25,9 @@ public:
     virtual ~MessageSink() = default;
     // kind 0 keeps the remembered kind, an empty message the remembered text.
     virtual short ShowMsg(short InValue = 0, const QString& Message = QString()) = 0;
+    // Asks for a text to be typed under the prompt: what was typed when the operator accepted,
+    // an empty text when the question was cancelled, as a sink without windows always answers.
+    virtual QString AskText(const QString& /*prompt*/) { return {}; }
 };
 
 } // namespace quenlor

@@ -98,6 +98,25 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
         s.msg().ShowMsg(MsgKind::Error, why);
         return;
     }
+    // A system database ticked by hand goes only once its name has been typed; one wrong or
+    // empty answer calls off the whole run.
+    if (m_selection.listing == ListingKind::Databases) {
+        for (const ListedRow& r : m_selection.rows) {
+            const QString& name = rowOf<DatabaseRow>(r).name;
+            if (!isSystemDatabase(name))
+                continue;
+            const QString typed = s.msg().AskText(S("请输入数据库名以确认删除系统数据库：") + name);
+            if (!sameDatabaseName(typed, name)) {
+                s.msg().ShowMsg(
+                    MsgKind::Notice,
+                    typed.isEmpty()
+                        ? S("未输入数据库名，已取消本次删除，未删除任何内容。")
+                        : S("输入的数据库名与“%1”不符，已取消本次删除，未删除任何内容。")
+                              .arg(name));
+                return;
+            }
+        }
+    }
     const QString question =
         deleteDatabasesChecked
             ? S("重要提示:数据库删除后将不可恢复，确认操作吗？")

@@ -213,8 +213,10 @@ QStringList MainListing::accountEntries(ProductFamily product) {
             throw DbError{QString(), 0, kNoConnection};
         const QueryResult result = conn->query(QStringLiteral(
             "select '['+cAcc_Id+']'+cAcc_Name as Acc from ufsystem..ua_account order by cAcc_Id"));
+        // Without an account set in the catalogue the product still lists its account-set
+        // databases, outside the catalogue's control, under the one entry that shows them.
         if (result.rows.isEmpty())
-            return {};
+            return {kAllAccounts};
         const int column = result.columnIndex(QStringLiteral("Acc"));
         entries.append(kAllAccounts);
         for (const QList<QVariant>& row : result.rows) {
@@ -347,9 +349,23 @@ void MainListing::toggleTick(int row, int col) {
     m_grid.setTextMatrix(row, 0, m_grid.TextMatrix(row, 0).isEmpty() ? kTickMark : QString());
 }
 
-void MainListing::selectAll() {
-    for (int row = 1; row < m_grid.Rows(); ++row)
+QString MainListing::selectAll() {
+    QStringList skipped;
+    for (int row = 1; row < m_grid.Rows(); ++row) {
+        if (m_listed == ListingKind::Databases && row <= m_items.size()) {
+            const QString& name = std::get<DatabaseRow>(m_items[row - 1]).name;
+            if (isSystemDatabase(name)) {
+                skipped.append(name);
+                continue;
+            }
+        }
         m_grid.setTextMatrix(row, 0, kTickMark);
+    }
+    if (skipped.isEmpty())
+        return {};
+    return QStringLiteral("全选已跳过 %1 个系统数据库：%2，如需删除请逐个手动勾选")
+        .arg(skipped.size())
+        .arg(skipped.join(QStringLiteral("、")));
 }
 
 void MainListing::clearAll() {

@@ -43,8 +43,8 @@ public:
     [[nodiscard]] const Selection& selection() const { return m_selection; }
 
     // The account entries of a product: kAllAccounts then one entry per non-null row of the
-    // account query; none at all when the query returns no rows or fails (the failure reported).
-    // A product without account sets has kAllAccounts alone.
+    // account query; kAllAccounts alone for a product without account sets and when the
+    // catalogue lists none; no entry at all when the query fails (the failure reported).
     [[nodiscard]] QStringList accountEntries(ProductFamily product);
 
     // --- Listings ---
@@ -68,9 +68,11 @@ public:
 
     // --- Ticks ---
 
-    // A double-click on a cell: column 0 of a data row toggles the tick.
+    // A click on a cell: column 0 of a data row toggles the tick.
     void toggleTick(int row, int col);
-    void selectAll();
+    // Ticks every data row but the system databases of the plain database listing, which are
+    // ticked by hand only; returns the line that tells which were left out (empty for none).
+    QString selectAll();
     void clearAll();
     [[nodiscard]] int CountTicked() const;
     [[nodiscard]] bool HasTicked() const { return CountTicked() >= 1; }

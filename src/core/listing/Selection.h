@@ -13,6 +13,13 @@ namespace quenlor {
 // The account entry that stands for every account set of the product.
 inline const QString kAllAccounts = QStringLiteral("全部");
 
+// The ERP's own system databases and the server's service databases that the plain database
+// listing shows but 全选 never ticks; each needs its name typed before it is dropped. Names compare
+// as the server compares them: letter case and trailing blanks ignored.
+[[nodiscard]] bool isSystemDatabase(const QString& name);
+// Whether a typed answer names the database, compared in the same way.
+[[nodiscard]] bool sameDatabaseName(const QString& a, const QString& b);
+
 // The four listings the main window can show.
 enum class ListingKind { None, Databases, TplusAccounts, AccountSets, Years };
 

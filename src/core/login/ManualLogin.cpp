@@ -19,17 +19,49 @@ void LoadLoginDefaults(SqlLoginDialog& dialog) {
 }
 
 Read<std::unique_ptr<Database>> openTestConnection(const QString& server, const QString& database,
-                                                   const QString& user, const QString& password) {
+                                                   const QString& user, const QString& password,
+                                                   DbError* failure) {
     ProgramState& s = state();
+    DbError error;
     try {
         auto conn = s.connector->open({server, database, user, password});
         if (conn && conn->isOpen())
             return {std::move(conn), Outcome::done()};
-        s.lastError.set(-1, QStringLiteral("连接未能打开。"));
+        error = DbError{QString(), -1, QStringLiteral("连接未能打开。")};
     } catch (const DbError& e) {
-        s.lastError.set(e.number, e.description);
+        error = e;
     }
-    return {nullptr, Outcome::failed(s.lastError.description, s.lastError.number)};
+    s.lastError.set(error.number, error.description);
+    if (failure)
+        *failure = error;
+    return {nullptr, Outcome::failed(error)};
+}
+
+namespace {
+// The connection could not be made or was lost before the server answered the login: the
+// SQLSTATEs of a failed or broken link and of a time-out, and the network numbers of FreeTDS
+// (20002 to 20013) and of the Windows drivers (Named Pipes 53, Winsock refused, timed out,
+// unknown host).
+bool serverUnreachable(const DbError& e) {
+    if (e.number == 18456)
+        return false;
+    for (const char* state : {"08001", "08S01", "HYT00", "HYT01"}) {
+        if (e.sqlState.compare(QLatin1String(state), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    for (const int number :
+         {20002, 20003, 20004, 20006, 20009, 20012, 20013, 53, 10060, 10061, 11001, 11004}) {
+        if (e.number == number)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+LoginFailureNotice loginFailureNotice(const QString& server, const DbError& error) {
+    if (!serverUnreachable(error))
+        return {kLoginRetryText, false};
+    return {kServerUnreachableText.arg(server) + error.description, true};
 }
 
 Read<bool> ManualLogin() {

@@ -10,6 +10,7 @@ namespace quenlor {
 
 class Database;
 class SqlLoginDialog;
+struct DbError;
 
 // Shows the manual server login dialog, preset from Config.ini; true when the operator confirmed
 // a working login, which is then in SqlServer, SqlUser and SqlPassword. When the operator gives
@@ -18,16 +19,24 @@ class SqlLoginDialog;
 
 // The dialog's test connection: opens `database` on the typed server with the typed login and
 // password, exactly as typed. On failure the result is empty, and the outcome and the last-error
-// record hold the driver's failure.
-[[nodiscard]] Read<std::unique_ptr<Database>> openTestConnection(const QString& server,
-                                                                 const QString& database,
-                                                                 const QString& user,
-                                                                 const QString& password);
+// record hold the driver's failure, which also goes to `failure` when one is given.
+[[nodiscard]] Read<std::unique_ptr<Database>>
+openTestConnection(const QString& server, const QString& database, const QString& user,
+                   const QString& password, DbError* failure = nullptr);
+
+// What the login dialog tells the operator after a failed test connection.
+struct LoginFailureNotice {
+    QString text;
+    // The server could not be reached: the server box, not the password, is to be retyped.
+    bool serverUnreachable = false;
+};
+[[nodiscard]] LoginFailureNotice loginFailureNotice(const QString& server, const DbError& error);
 
 // Presets the login dialog's ServerName, UserName and Password from section Login of Config.ini.
 void LoadLoginDefaults(SqlLoginDialog& dialog);
 
 // Texts of the login dialog.
 inline const QString kLoginRetryText = QStringLiteral("输入数据库用户名或密码有误, 请重新输入!");
+inline const QString kServerUnreachableText = QStringLiteral("无法连接到服务器 %1：");
 
 } // namespace quenlor
