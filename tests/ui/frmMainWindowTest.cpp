@@ -48,8 +48,14 @@ protected:
                       table({"Acc"}, rows));
     }
     // Databases on the server as the plain database listing shows them (the first with `path`),
-    // each found by the look-up that comes before its drop.
+    // each found by the look-up that comes before its drop, and described to the checks before
+    // it as online with nobody in it.
     void databases(const QStringList& names, const QString& path = {}) {
+        server.respond = [](const QString& sql) -> std::optional<QueryResult> {
+            const auto m =
+                QRegularExpression("DATABASEPROPERTYEX.* where name='(\\w+)'$").match(sql);
+            return m.hasMatch() ? table({"name", "dbid"}, {{m.captured(1), 7}}) : QueryResult();
+        };
         QList<QList<QVariant>> rows;
         for (const QString& db : names) {
             rows.append({"", db, "正常", rows.isEmpty() ? path : QString()});
@@ -298,11 +304,6 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         {"stop between rows", true, nullptr, stopped},
         // Last, as the failure stays scripted.
         {"second row fails", false, "drop database [Stock]", inUse},
-    };
-    // The server describes each database the run asks about: online, nobody in it.
-    server.respond = [](const QString& sql) -> std::optional<QueryResult> {
-        const auto m = QRegularExpression("DATABASEPROPERTYEX.* where name='(\\w+)'$").match(sql);
-        return m.hasMatch() ? table({"name", "dbid"}, {{m.captured(1), 7}}) : QueryResult();
     };
     for (const auto& [name, stop, failing, outcome] : rows) {
         SCOPED_TRACE(name);
