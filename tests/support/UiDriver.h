@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app/ProgramState.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -56,12 +58,26 @@ private:
     QPointer<QWidget> m_dialog;
 };
 
+// Lets the window's thread turn until `done` holds, 10 seconds at most; whether it held.
+inline bool turnUntil(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    for (clock.start(); !done() && !clock.hasExpired(10000);)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+// Lets the window's thread turn until the server worker's job in hand is done and shown.
+inline void settle() {
+    EXPECT_TRUE(turnUntil([] { return !state().serverBusy(); })) << "the job never ended";
+}
+
 // A key pressed and released on `target`, as the window system delivers it to the focus widget.
 inline void pressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QKeyEvent press(QEvent::KeyPress, key, modifiers);
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, modifiers);
     QApplication::sendEvent(target, &release);
+    settle();
 }
 
 // A key typed on the keyboard: it goes to the window's focus widget, or to the window itself.
@@ -80,6 +96,7 @@ inline void pressMouse(QWidget* widget, Qt::MouseButton button, QPoint at, bool 
         send(i == 0 ? QEvent::MouseButtonPress : QEvent::MouseButtonDblClick, button);
         send(QEvent::MouseButtonRelease, Qt::NoButton);
     }
+    settle();
 }
 
 // A left click in the middle of a widget.

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
+#include <QSemaphore>
 #include <QTableView>
 #include <QTextDocument>
 #include <QTimer>
@@ -71,7 +73,7 @@ protected:
         window = std::make_unique<frmMain>();
         window->Form_Load();
         window->show();
-        QApplication::processEvents();
+        settle();
     }
 
     template <typename T = QWidget> T* control(const char* name) {
@@ -108,6 +110,7 @@ protected:
     static void choose(QComboBox* combo, int index) {
         combo->setCurrentIndex(index);
         emit combo->activated(index);
+        settle();
     }
     // A click or double-click on a cell of the grid (row 0 is the first data row).
     void clickCell(int row, int col, bool twice = false) {
@@ -289,6 +292,31 @@ protected:
         return shown;
     }
 };
+
+// While a listing is read the window keeps turning: what would start other work is locked but
+// shown, the report line says what is read and for how long, and nothing asked meanwhile starts.
+TEST_F(FrmMainRunTest, AListingInHandLocksWhatWouldStartOtherWorkAndSaysSo) {
+    QSemaphore held(1); // the start-up's listing goes through, the refresh waits
+    server.respond = [&](const QString& sql) -> std::optional<QueryResult> {
+        if (sql == kSqlListing)
+            held.tryAcquire(1, 5000);
+        return table({"选择", "数据库", "状态", "路径"}, {{"", "Sales", "正常", ""}});
+    };
+    open();
+    const QStringList idle = usable();
+    control<QAbstractButton>("cmdBrush")->click();
+    auto* report = control<QLabel>("labReport");
+    turnUntil([&] { return report->isVisible(); });
+    EXPECT_TRUE(
+        QRegularExpression("^正在读取数据库列表… \\d+ 秒$").match(report->text()).hasMatch());
+    EXPECT_EQ(usable(), (QStringList{"cmdCancel", "imgExit", "labAbout"}));
+    EXPECT_TRUE(control("cmdConfirm")->isVisible() && control("cboType")->isVisible());
+    window->cmdConfirm_Click(); // as a click queued before the lock
+    held.release(), settle();
+    EXPECT_EQ(listings(), QStringList(2, kSqlListing));
+    EXPECT_TRUE(messages->shown.isEmpty() && !report->isVisible());
+    EXPECT_EQ(usable(), idle);
+}
 
 // While the run goes, the window shows its progress and only the stop button works; however the
 // run ends, the operator is told and every control is as it was.

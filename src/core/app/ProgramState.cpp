@@ -47,6 +47,10 @@ ServerWorker& ProgramState::worker() {
     return *m_worker;
 }
 
+bool ProgramState::serverBusy() const {
+    return m_worker && m_worker->busy();
+}
+
 clsUFLogin& ProgramState::UFLogin() {
     if (!ufLogin)
         ufLogin = std::make_unique<clsUFLogin>();

@@ -102,6 +102,8 @@ struct ProgramState {
     MessageSink& msg();
     // The thread that talks to the server, started on first use.
     ServerWorker& worker();
+    // True while the server worker has a job in hand.
+    [[nodiscard]] bool serverBusy() const;
     // The ERP login bridge, created on first use.
     clsUFLogin& UFLogin();
     // Destroys every window, the bridge's message dialog and the main window among them, and the

@@ -12,8 +12,8 @@ namespace {
 // "停" is the operator pressing stop while it is shown.
 struct Window final : MessageSink, ProgressSink {
     QStringList log;
-    QThread* home = QThread::currentThread();
-    void note(const QString& s) { log << (QThread::currentThread() == home ? s : "off " + s); }
+    void note(const QString& s) { log << (QThread::currentThread() == thread ? s : "off " + s); }
+    QThread* thread = QThread::currentThread();
     short ShowMsg(short, const QString& text) override {
         if (note("ask " + text); text == "停")
             state().worker().requestStop();
@@ -53,13 +53,13 @@ TEST_F(ServerWorkerTest, JobsReachTheWindowInOrderAndItsAnswersReachTheJob) {
         SCOPED_TRACE(row.name);
         auto* window = new Window;
         st().frmMsg.reset(window);
-        ServerWorker& worker = st().worker();
-        QueuedProgressSink progress(*window, worker);
+        QueuedProgressSink progress(*window, st().worker());
         bool onWorker = false, done = false, second = false;
         QEventLoop loop;
-        ASSERT_TRUE(worker.start([&] { onWorker = worker.onWorkerThread(), row.job(progress); },
-                                 [&] { done = !worker.busy(), loop.quit(); }));
-        EXPECT_FALSE(worker.start([&] { second = true; }));
+        ASSERT_TRUE(st().worker().start(
+            [&] { onWorker = st().worker().onWorkerThread(), row.job(progress); },
+            [&] { done = !st().serverBusy(), loop.quit(); }));
+        EXPECT_FALSE(st().worker().start([&] { second = true; }));
         QTimer::singleShot(5000, &loop, &QEventLoop::quit);
         loop.exec();
         EXPECT_TRUE(onWorker && done && !second);
