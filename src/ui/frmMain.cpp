@@ -586,6 +586,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A listing in hand only reads: the program ends at once instead of waiting for the server.
+    if (working())
+        state().system->endProcess(0);
     QWidget::closeEvent(event);
 }
 

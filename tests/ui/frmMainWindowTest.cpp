@@ -294,7 +294,8 @@ protected:
 };
 
 // While a listing is read the window keeps turning: what would start other work is locked but
-// shown, the report line says what is read and for how long, and nothing asked meanwhile starts.
+// shown, the report line says what is read and for how long, nothing asked meanwhile starts, and
+// closing the window ends the program without waiting for the server.
 TEST_F(FrmMainRunTest, AListingInHandLocksWhatWouldStartOtherWorkAndSaysSo) {
     QSemaphore held(1); // the start-up's listing goes through, the refresh waits
     server.respond = [&](const QString& sql) -> std::optional<QueryResult> {
@@ -312,9 +313,10 @@ TEST_F(FrmMainRunTest, AListingInHandLocksWhatWouldStartOtherWorkAndSaysSo) {
     EXPECT_EQ(usable(), (QStringList{"cmdCancel", "imgExit", "labAbout"}));
     EXPECT_TRUE(control("cmdConfirm")->isVisible() && control("cboType")->isVisible());
     window->cmdConfirm_Click(); // as a click queued before the lock
+    EXPECT_TRUE(window->close() && system->endCalls == 1);
     held.release(), settle();
     EXPECT_EQ(listings(), QStringList(2, kSqlListing));
-    EXPECT_TRUE(messages->shown.isEmpty() && !report->isVisible());
+    EXPECT_TRUE(messages->shown.isEmpty() && report->isHidden());
     EXPECT_EQ(usable(), idle);
 }
 

@@ -33,11 +33,7 @@ using ServerWorkerTest = test::StateFixture;
 
 TEST_F(ServerWorkerTest, JobsReachTheWindowInOrderAndItsAnswersReachTheJob) {
     const auto stop = [](ProgressSink& p) { p.setReport(p.stopRequested() ? "停" : "行"); };
-    const struct {
-        const char* name;
-        std::function<void(ProgressSink&)> job;
-        QString log;
-    } rows[] = {
+    const std::tuple<const char*, std::function<void(ProgressSink&)>, QString> rows[] = {
         {"progress and questions in order",
          [&](ProgressSink& p) {
              p.runStarted(), p.showProgress(2), stop(p);
@@ -49,21 +45,21 @@ TEST_F(ServerWorkerTest, JobsReachTheWindowInOrderAndItsAnswersReachTheJob) {
          [&](ProgressSink& p) { stop(p), state().msg().ShowMsg(MsgKind::Notice, "停"), stop(p); },
          "report 行|ask 停|report 停"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, job, log] : rows) {
+        SCOPED_TRACE(name);
         auto* window = new Window;
         st().frmMsg.reset(window);
         QueuedProgressSink progress(*window, st().worker());
         bool onWorker = false, done = false, second = false;
         QEventLoop loop;
-        ASSERT_TRUE(st().worker().start(
-            [&] { onWorker = st().worker().onWorkerThread(), row.job(progress); },
-            [&] { done = !st().serverBusy(), loop.quit(); }));
+        ASSERT_TRUE(
+            st().worker().start([&] { onWorker = st().worker().onWorkerThread(), job(progress); },
+                                [&] { done = !st().serverBusy(), loop.quit(); }));
         EXPECT_FALSE(st().worker().start([&] { second = true; }));
         QTimer::singleShot(5000, &loop, &QEventLoop::quit);
         loop.exec();
         EXPECT_TRUE(onWorker && done && !second);
-        EXPECT_EQ(window->log.join('|'), row.log);
+        EXPECT_EQ(window->log.join('|'), log);
     }
 }
 
