@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 
 #include <cmath>
 #include <numbers>
@@ -113,10 +113,13 @@ QIcon refreshIcon(const QWidget* widget, int side) {
 } // namespace
 
 frmMain::frmMain(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_runProgress(*this, state().worker()),
       m_run(
-          *this, [this](const ListedRow& row) { return m_listing.stillShows(row); },
-          [this] { reloadAfterRun(); }) {
+          m_runProgress, [this](const ListedRow& row) { return stillShows(row); },
+          [this] { reloadAfterRun(); },
+          [](std::function<void()> work, std::function<void()> done) {
+              return state().worker().start(std::move(work), std::move(done));
+          }) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kProgramTitle);
 
@@ -476,6 +479,15 @@ void frmMain::cmdConfirm_Click() {
 void frmMain::cmdStop_Click() {
     // The run finishes the row in hand and then asks.
     m_stopClicked = true;
+    state().worker().requestStop();
+}
+
+bool frmMain::stillShows(const ListedRow& confirmed) {
+    bool shown = false;
+    QMetaObject::invokeMethod(
+        this, [&] { shown = m_listing.stillShows(confirmed); },
+        QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection);
+    return shown;
 }
 
 void frmMain::runStarted() {
@@ -487,13 +499,19 @@ void frmMain::runStarted() {
 
 void frmMain::runEnded() {
     cmdStop->setEnabled(false);
-    unlockControls();
+    // A run on the server worker still has its messages to show: the controls come back with
+    // the worker idle.
+    if (!working())
+        unlockControls();
 }
 
 void frmMain::lockControls(const QList<QWidget*>& controls) {
-    m_locked.clear();
     for (QWidget* control : controls) {
-        m_locked.append({control, control->isEnabled()});
+        // A control locked already keeps the state it had before the first lock.
+        const bool known = std::any_of(m_locked.cbegin(), m_locked.cend(),
+                                       [control](const auto& l) { return l.first == control; });
+        if (!known)
+            m_locked.append({control, control->isEnabled()});
         control->setEnabled(false);
     }
 }
@@ -522,18 +540,15 @@ void frmMain::hideProgress() {
 
 void frmMain::setProgressValue(int value) {
     ProBar->setValue(value);
-    // Painted at once: a worker may hold the thread for a long time before the next chance.
-    ProBar->repaint();
 }
 
 void frmMain::setReport(const QString& text) {
     labReport->setText(text);
-    labReport->repaint();
 }
 
 bool frmMain::stopRequested() {
-    // Lets the window repaint and hear the stop button; everything else is locked.
-    QCoreApplication::processEvents();
+    // The run asks from the server worker, which reads the worker's own flag; this answers a run
+    // on the window's thread.
     return m_stopClicked;
 }
 

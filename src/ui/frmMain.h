@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/QueuedSinks.h"
 #include "core/deletion/DeletionRun.h"
 #include "core/deletion/ProgressSink.h"
 #include "core/listing/MainListing.h"
@@ -105,7 +106,12 @@ private:
     // A line on the report label outside a run (what 全选 left out); empty hides it.
     void showNote(const QString& text);
 
+    // True while the grid shows the confirmed row; asked from the server worker, answered here.
+    bool stillShows(const ListedRow& confirmed);
+
     MainListing m_listing;
+    // This window's progress as the run on the server worker reaches it.
+    QueuedProgressSink m_runProgress;
     DeletionRun m_run;
     FrameLayout m_frame;
     // Set by the stop button, read by the run between rows.

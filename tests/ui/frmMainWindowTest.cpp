@@ -347,9 +347,18 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         const QStringList before = usable();
         QStringList during;
         bool closed = true;
+        // The first row's check waits until the window has been tried.
+        QSemaphore held;
+        std::atomic<bool> first = true;
+        server.respond = [&, answer = server.respond](const QString& sql) {
+            if (sql.contains("'Sales'") && first.exchange(false))
+                held.tryAcquire(1, 5000);
+            return answer(sql);
+        };
         QObject context;
-        // The first time the run lets the window take input, which is between rows.
         QTimer::singleShot(0, &context, [&] {
+            turnUntil([&] { return control("cmdStop")->isEnabled(); });
+            QApplication::processEvents();
             during = progress() + usable();
             // Each of these would change the ticks or the listing under the run.
             click(control("cmdClear"));
@@ -359,10 +368,11 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
             closed = window->close();
             if (stop)
                 click(control("cmdStop"));
+            held.release();
         });
         confirmYes();
 
-        EXPECT_EQ(during, (QStringList{"1 of 3", "正在删除数据库：Sales", "cmdStop"}));
+        EXPECT_EQ(during, (QStringList{"0 of 3", "正在删除数据库：Sales", "cmdStop"}));
         EXPECT_FALSE(closed);
         EXPECT_EQ(messages->shown, (QList<Shown>{kQuestion, outcome}));
         EXPECT_EQ(progress(), QStringList{});
