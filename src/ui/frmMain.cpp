@@ -117,7 +117,9 @@ frmMain::frmMain(QWidget* parent)
       m_run(
           m_runProgress, [this](const ListedRow& row) { return stillShows(row); },
           [this] { reloadAfterRun(); },
-          [](std::function<void()> work, std::function<void()> done) {
+          [this](std::function<void()> work, std::function<void()> done) {
+              // The run shows its own progress on the report line.
+              m_busyText.clear();
               return state().worker().start(std::move(work), std::move(done));
           }) {
     setObjectName(QStringLiteral("frmMain"));
@@ -374,7 +376,7 @@ void frmMain::setBusy(bool busy) {
 
 void frmMain::showBusyLine() {
     const qint64 ms = state().worker().elapsedMs();
-    if (ms < kBusyLineAfterMs)
+    if (ms < kBusyLineAfterMs || m_busyText.isEmpty())
         return;
     m_busyShown = true;
     showNote(m_busyText + QStringLiteral(" %1 秒").arg(std::max<qint64>(1, ms / 1000)));

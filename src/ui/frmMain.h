@@ -118,7 +118,8 @@ private:
     bool m_stopClicked = false;
     // The controls a run or a job of the server worker locks, with whether each was enabled.
     QList<QPair<QPointer<QWidget>, bool>> m_locked;
-    // Ticks while the server worker has a job in hand; what the job does, as the busy line says.
+    // Ticks while the server worker has a job in hand; what the job does, as the busy line says
+    // (empty for a job that shows its own progress).
     QTimer m_busyTimer;
     QString m_busyText;
     bool m_busyShown = false;

@@ -1,3 +1,4 @@
+#include "core/app/ServerWorker.h"
 #include "platform/Gbk.h"
 #include "support/ListingStatements.h"
 #include "support/TestState.h"
@@ -347,7 +348,8 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         const QStringList before = usable();
         QStringList during;
         bool closed = true;
-        // The first row's check waits until the window has been tried.
+        // The first row's check waits until the window has been tried, long enough for a busy
+        // line to show.
         QSemaphore held;
         std::atomic<bool> first = true;
         server.respond = [&, answer = server.respond](const QString& sql) {
@@ -357,7 +359,9 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         };
         QObject context;
         QTimer::singleShot(0, &context, [&] {
-            turnUntil([&] { return control("cmdStop")->isEnabled(); });
+            turnUntil([&] {
+                return control("cmdStop")->isEnabled() && state().worker().elapsedMs() > 400;
+            });
             QApplication::processEvents();
             during = progress() + usable();
             // Each of these would change the ticks or the listing under the run.
