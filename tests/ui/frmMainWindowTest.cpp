@@ -346,8 +346,6 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         server.log.clear();
         messages->shown.clear();
         const QStringList before = usable();
-        QStringList during;
-        bool closed = true;
         // The first row's check waits until the window has been tried, long enough for a busy
         // line to show.
         QSemaphore held;
@@ -357,24 +355,20 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
                 held.tryAcquire(1, 5000);
             return answer(sql);
         };
-        QObject context;
-        QTimer::singleShot(0, &context, [&] {
-            turnUntil([&] {
-                return control("cmdStop")->isEnabled() && state().worker().elapsedMs() > 400;
-            });
-            QApplication::processEvents();
-            during = progress() + usable();
-            // Each of these would change the ticks or the listing under the run.
-            click(control("cmdClear"));
-            pressKey(cboType(), Qt::Key_Up);
-            clickCell(2, 0, true);
-            click(control("cmdConfirm"));
-            closed = window->close();
-            if (stop)
-                click(control("cmdStop"));
-            held.release();
-        });
-        confirmYes();
+        messages->answers.append(MsgResult::Yes);
+        control<QAbstractButton>("cmdConfirm")->click();
+        turnUntil(
+            [&] { return control("cmdStop")->isEnabled() && state().worker().elapsedMs() > 400; });
+        const QStringList during = progress() + usable();
+        // Each of these would change the ticks or the listing under the run.
+        click(control("cmdClear"));
+        pressKey(cboType(), Qt::Key_Up);
+        clickCell(2, 0, true);
+        click(control("cmdConfirm"));
+        const bool closed = window->close();
+        if (stop)
+            click(control("cmdStop"));
+        held.release(), settle();
 
         EXPECT_EQ(during, (QStringList{"0 of 3", "正在删除数据库：Sales", "cmdStop"}));
         EXPECT_FALSE(closed);
