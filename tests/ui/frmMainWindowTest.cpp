@@ -16,7 +16,6 @@
 #include <QSemaphore>
 #include <QTableView>
 #include <QTextDocument>
-#include <QTimer>
 #include <QToolTip>
 
 #include <functional>
