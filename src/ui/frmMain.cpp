@@ -1,6 +1,7 @@
 #include "ui/frmMain.h"
 
 #include "core/app/ProgramState.h"
+#include "core/app/ServerWorker.h"
 #include "core/info/ReadmeInfo.h"
 #include "ui/FramePicture.h"
 #include "ui/ListingView.h"
@@ -11,7 +12,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 
 #include <cmath>
 #include <numbers>
@@ -50,6 +51,9 @@ constexpr FrameRect kClear{1500, kButtonTop, kButtonWidth, kButtonHeight};
 constexpr FrameRect kConfirm{8070, kButtonTop, kButtonWidth, kButtonHeight};
 constexpr FrameRect kStop{9330, kButtonTop, kButtonWidth, kButtonHeight};
 constexpr FrameRect kCancel{10590, kButtonTop, kButtonWidth, kButtonHeight};
+
+// Work shorter than this goes without a busy line.
+constexpr qint64 kBusyLineAfterMs = 300;
 
 constexpr int kRowHeightTwips = 400;
 constexpr int kHeaderHeightTwips = 500;
@@ -109,10 +113,15 @@ QIcon refreshIcon(const QWidget* widget, int side) {
 } // namespace
 
 frmMain::frmMain(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_runProgress(*this, state().worker()),
       m_run(
-          *this, [this](const ListedRow& row) { return m_listing.stillShows(row); },
-          [this] { reloadAfterRun(); }) {
+          m_runProgress, [this](const ListedRow& row) { return stillShows(row); },
+          [this] { reloadAfterRun(); },
+          [this](std::function<void()> work, std::function<void()> done) {
+              // The run shows its own progress on the report line.
+              m_busyText.clear();
+              return state().worker().start(std::move(work), std::move(done));
+          }) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kProgramTitle);
 
@@ -120,6 +129,9 @@ frmMain::frmMain(QWidget* parent)
     createBody();
 
     m_listing.setRefresh([this] { LoadDB(); });
+    connect(&state().worker(), &ServerWorker::busyChanged, this, &frmMain::setBusy);
+    m_busyTimer.setInterval(100);
+    connect(&m_busyTimer, &QTimer::timeout, this, &frmMain::showBusyLine);
 
     m_frame = designFrameLayout();
     resize(twipsToPixels(kDesignWidthTwips, kDesignHeightTwips, this));
@@ -320,7 +332,18 @@ int frmMain::SetListIndex(QComboBox* combo, int index) {
 }
 
 void frmMain::LoadDB() {
-    m_listing.LoadDB();
+    auto read = std::make_shared<ListingRead>(m_listing.refreshRequest());
+    m_busyText = MainListing::readingText(read->kind);
+    // Only one job at a time: the controls that ask for a refresh are locked while one runs.
+    state().worker().start([read] { MainListing::readListing(*read); },
+                           [self = QPointer(this), read] {
+                               if (self)
+                                   self->showListing(std::move(*read));
+                           });
+}
+
+void frmMain::showListing(ListingRead read) {
+    m_listing.showListing(std::move(read));
     showNote(QString());
     const GridModel& grid = m_listing.grid();
     if (grid.Rows() == 0)
@@ -333,9 +356,38 @@ void frmMain::LoadDB() {
         grdTable->setCurrentIndex(grid.index(0, 0));
 }
 
+bool frmMain::working() {
+    return state().serverBusy();
+}
+
+void frmMain::setBusy(bool busy) {
+    if (busy) {
+        lockControls(
+            {cboType, cboAcc, chkDeleteDB, cmdBrush, grdTable, cmdSelect, cmdClear, cmdConfirm});
+        m_busyTimer.start();
+        return;
+    }
+    m_busyTimer.stop();
+    unlockControls();
+    if (m_busyShown)
+        showNote(QString());
+    m_busyShown = false;
+}
+
+void frmMain::showBusyLine() {
+    const qint64 ms = state().worker().elapsedMs();
+    if (ms < kBusyLineAfterMs || m_busyText.isEmpty())
+        return;
+    m_busyShown = true;
+    showNote(m_busyText + QStringLiteral(" %1 秒").arg(std::max<qint64>(1, ms / 1000)));
+}
+
 // --- The operator's lists ---
 
 void frmMain::cboType_Click() {
+    // A click queued while the server worker reads starts nothing.
+    if (working())
+        return;
     MainListing::Action action(m_listing);
     const QVariant product = cboType->currentData();
     showChoice(m_listing.chooseProduct(product.isValid() ? product.value<ProductFamily>()
@@ -364,12 +416,16 @@ void frmMain::showChoice(const ProductChoice& choice) {
 }
 
 void frmMain::cboAcc_Click() {
+    if (working())
+        return;
     MainListing::Action action(m_listing);
     m_listing.chooseAccount(cboAcc->currentText());
     m_listing.requestRefresh();
 }
 
 void frmMain::cmdBrush_Click() {
+    if (working())
+        return;
     MainListing::Action action(m_listing);
     m_listing.requestRefresh();
 }
@@ -377,21 +433,29 @@ void frmMain::cmdBrush_Click() {
 // --- Ticks ---
 
 void frmMain::grdTable_Click(const QModelIndex& cell) {
+    if (working())
+        return;
     if (cell.isValid())
         m_listing.toggleTick(cell.row() + 1, cell.column());
 }
 
 void frmMain::grdTable_KeySpace() {
+    if (working())
+        return;
     const QModelIndex cell = grdTable->currentIndex();
     if (cell.isValid())
         m_listing.toggleTick(cell.row() + 1, 0);
 }
 
 void frmMain::cmdSelect_Click() {
+    if (working())
+        return;
     showNote(m_listing.selectAll());
 }
 
 void frmMain::cmdClear_Click() {
+    if (working())
+        return;
     m_listing.clearAll();
     showNote(QString());
 }
@@ -409,29 +473,52 @@ void frmMain::showNote(const QString& text) {
 // --- The deletion run ---
 
 void frmMain::cmdConfirm_Click() {
+    if (working())
+        return;
     m_run.cmdConfirm_Click(m_listing.confirmedSelection(), chkDeleteDB->isChecked());
 }
 
 void frmMain::cmdStop_Click() {
     // The run finishes the row in hand and then asks.
     m_stopClicked = true;
+    state().worker().requestStop();
+}
+
+bool frmMain::stillShows(const ListedRow& confirmed) {
+    bool shown = false;
+    QMetaObject::invokeMethod(
+        this, [&] { shown = m_listing.stillShows(confirmed); },
+        QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection);
+    return shown;
 }
 
 void frmMain::runStarted() {
     m_stopClicked = false;
-    m_locked.clear();
-    const QList<QWidget*> controls = {cboType,   cboAcc,    chkDeleteDB, cmdBrush,
-                                      grdTable,  cmdSelect, cmdClear,    cmdConfirm,
-                                      cmdCancel, imgExit,   labAbout};
-    for (QWidget* control : controls) {
-        m_locked.append({control, control->isEnabled()});
-        control->setEnabled(false);
-    }
+    lockControls({cboType, cboAcc, chkDeleteDB, cmdBrush, grdTable, cmdSelect, cmdClear, cmdConfirm,
+                  cmdCancel, imgExit, labAbout});
     cmdStop->setEnabled(true);
 }
 
 void frmMain::runEnded() {
     cmdStop->setEnabled(false);
+    // A run on the server worker still has its messages to show: the controls come back with
+    // the worker idle.
+    if (!working())
+        unlockControls();
+}
+
+void frmMain::lockControls(const QList<QWidget*>& controls) {
+    for (QWidget* control : controls) {
+        // A control locked already keeps the state it had before the first lock.
+        const bool known = std::any_of(m_locked.cbegin(), m_locked.cend(),
+                                       [control](const auto& l) { return l.first == control; });
+        if (!known)
+            m_locked.append({control, control->isEnabled()});
+        control->setEnabled(false);
+    }
+}
+
+void frmMain::unlockControls() {
     for (const auto& [control, wasEnabled] : std::as_const(m_locked)) {
         if (!control.isNull())
             control->setEnabled(wasEnabled);
@@ -455,18 +542,15 @@ void frmMain::hideProgress() {
 
 void frmMain::setProgressValue(int value) {
     ProBar->setValue(value);
-    // Painted at once: a worker may hold the thread for a long time before the next chance.
-    ProBar->repaint();
 }
 
 void frmMain::setReport(const QString& text) {
     labReport->setText(text);
-    labReport->repaint();
 }
 
 bool frmMain::stopRequested() {
-    // Lets the window repaint and hear the stop button; everything else is locked.
-    QCoreApplication::processEvents();
+    // The run asks from the server worker, which reads the worker's own flag; this answers a run
+    // on the window's thread.
     return m_stopClicked;
 }
 
@@ -519,6 +603,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A listing in hand only reads: the program ends at once instead of waiting for the server.
+    if (working())
+        state().system->endProcess(0);
     QWidget::closeEvent(event);
 }
 

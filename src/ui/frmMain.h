@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/QueuedSinks.h"
 #include "core/deletion/DeletionRun.h"
 #include "core/deletion/ProgressSink.h"
 #include "core/listing/MainListing.h"
@@ -8,6 +9,7 @@
 #include <QList>
 #include <QPair>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 class QCheckBox;
@@ -44,7 +46,7 @@ public:
     // Fills a list with entries and chooses the first.
     void FillCombo(QComboBox* combo, const QStringList& entries);
     int SetListIndex(QComboBox* combo, int index);
-    // Lists what the two lists select and gives the grid its look.
+    // Reads what the two lists select on the server worker; the grid shows it when it is read.
     void LoadDB();
 
     void cboType_Click();
@@ -91,16 +93,36 @@ private:
     void createFrame();
     void createBody();
     void setTwipsGeometry(QWidget* widget, const FrameRect& r);
+    // Shows a listing read on the server worker and gives the grid its look.
+    void showListing(ListingRead read);
+    // While the server worker has a job in hand, the controls that would start other work are
+    // locked and, after a moment, the report line says what is being done and for how long.
+    void setBusy(bool busy);
+    void showBusyLine();
+    [[nodiscard]] static bool working();
+    // Disables the controls, remembering which were enabled; unlockControls puts that back.
+    void lockControls(const QList<QWidget*>& controls);
+    void unlockControls();
     // A line on the report label outside a run (what 全选 left out); empty hides it.
     void showNote(const QString& text);
 
+    // True while the grid shows the confirmed row; asked from the server worker, answered here.
+    bool stillShows(const ListedRow& confirmed);
+
     MainListing m_listing;
+    // This window's progress as the run on the server worker reaches it.
+    QueuedProgressSink m_runProgress;
     DeletionRun m_run;
     FrameLayout m_frame;
     // Set by the stop button, read by the run between rows.
     bool m_stopClicked = false;
-    // The controls a run locks, with whether each was enabled before.
+    // The controls a run or a job of the server worker locks, with whether each was enabled.
     QList<QPair<QPointer<QWidget>, bool>> m_locked;
+    // Ticks while the server worker has a job in hand; what the job does, as the busy line says
+    // (empty for a job that shows its own progress).
+    QTimer m_busyTimer;
+    QString m_busyText;
+    bool m_busyShown = false;
 
     FramePicture* impTopLeft = nullptr;
     FramePicture* imgTopRight = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app/ProgramState.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -56,12 +58,29 @@ private:
     QPointer<QWidget> m_dialog;
 };
 
+// Lets the window's thread turn until `done` holds, 10 seconds at most; whether it held.
+inline bool turnUntil(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    for (clock.start(); !done() && !clock.hasExpired(10000);)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+// Lets the window's thread turn until the server worker's job in hand is done and shown. Input
+// given while a job is in hand does not wait for it.
+inline void settle() {
+    EXPECT_TRUE(turnUntil([] { return !state().serverBusy(); })) << "the job never ended";
+}
+
 // A key pressed and released on `target`, as the window system delivers it to the focus widget.
 inline void pressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const bool busy = state().serverBusy();
     QKeyEvent press(QEvent::KeyPress, key, modifiers);
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, modifiers);
     QApplication::sendEvent(target, &release);
+    if (!busy)
+        settle();
 }
 
 // A key typed on the keyboard: it goes to the window's focus widget, or to the window itself.
@@ -71,6 +90,7 @@ inline void typeKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = 
 
 // A press and release of a mouse button at a point of `widget`; `twice` makes it a double-click.
 inline void pressMouse(QWidget* widget, Qt::MouseButton button, QPoint at, bool twice = false) {
+    const bool busy = state().serverBusy();
     const auto send = [&](QEvent::Type type, Qt::MouseButtons held) {
         QMouseEvent e(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, held,
                       Qt::NoModifier);
@@ -80,6 +100,8 @@ inline void pressMouse(QWidget* widget, Qt::MouseButton button, QPoint at, bool 
         send(i == 0 ? QEvent::MouseButtonPress : QEvent::MouseButtonDblClick, button);
         send(QEvent::MouseButtonRelease, Qt::NoButton);
     }
+    if (!busy)
+        settle();
 }
 
 // A left click in the middle of a widget.

@@ -1,3 +1,4 @@
+#include "core/app/ServerWorker.h"
 #include "platform/Gbk.h"
 #include "support/ListingStatements.h"
 #include "support/TestState.h"
@@ -11,9 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
+#include <QSemaphore>
 #include <QTableView>
 #include <QTextDocument>
-#include <QTimer>
 #include <QToolTip>
 
 #include <functional>
@@ -71,7 +73,7 @@ protected:
         window = std::make_unique<frmMain>();
         window->Form_Load();
         window->show();
-        QApplication::processEvents();
+        settle();
     }
 
     template <typename T = QWidget> T* control(const char* name) {
@@ -108,6 +110,7 @@ protected:
     static void choose(QComboBox* combo, int index) {
         combo->setCurrentIndex(index);
         emit combo->activated(index);
+        settle();
     }
     // A click or double-click on a cell of the grid (row 0 is the first data row).
     void clickCell(int row, int col, bool twice = false) {
@@ -290,6 +293,33 @@ protected:
     }
 };
 
+// While a listing is read the window keeps turning: what would start other work is locked but
+// shown, the report line says what is read and for how long, nothing asked meanwhile starts, and
+// closing the window ends the program without waiting for the server.
+TEST_F(FrmMainRunTest, AListingInHandLocksWhatWouldStartOtherWorkAndSaysSo) {
+    QSemaphore held(1); // the start-up's listing goes through, the refresh waits
+    server.respond = [&](const QString& sql) -> std::optional<QueryResult> {
+        if (sql == kSqlListing)
+            held.tryAcquire(1, 5000);
+        return table({"选择", "数据库", "状态", "路径"}, {{"", "Sales", "正常", ""}});
+    };
+    open();
+    const QStringList idle = usable();
+    control<QAbstractButton>("cmdBrush")->click();
+    auto* report = control<QLabel>("labReport");
+    turnUntil([&] { return report->isVisible(); });
+    EXPECT_TRUE(
+        QRegularExpression("^正在读取数据库列表… \\d+ 秒$").match(report->text()).hasMatch());
+    EXPECT_EQ(usable(), (QStringList{"cmdCancel", "imgExit", "labAbout"}));
+    EXPECT_TRUE(control("cmdConfirm")->isVisible() && control("cboType")->isVisible());
+    window->cmdConfirm_Click(); // as a click queued before the lock
+    EXPECT_TRUE(window->close() && system->endCalls == 1);
+    held.release(), settle();
+    EXPECT_EQ(listings(), QStringList(2, kSqlListing));
+    EXPECT_TRUE(messages->shown.isEmpty() && report->isHidden());
+    EXPECT_EQ(usable(), idle);
+}
+
 // While the run goes, the window shows its progress and only the stop button works; however the
 // run ends, the operator is told and every control is as it was.
 TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
@@ -315,24 +345,31 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         server.log.clear();
         messages->shown.clear();
         const QStringList before = usable();
-        QStringList during;
-        bool closed = true;
-        QObject context;
-        // The first time the run lets the window take input, which is between rows.
-        QTimer::singleShot(0, &context, [&] {
-            during = progress() + usable();
-            // Each of these would change the ticks or the listing under the run.
-            click(control("cmdClear"));
-            pressKey(cboType(), Qt::Key_Up);
-            clickCell(2, 0, true);
-            click(control("cmdConfirm"));
-            closed = window->close();
-            if (stop)
-                click(control("cmdStop"));
-        });
-        confirmYes();
+        // The first row's check waits until the window has been tried, long enough for a busy
+        // line to show.
+        QSemaphore held;
+        std::atomic<bool> first = true;
+        server.respond = [&, answer = server.respond](const QString& sql) {
+            if (sql.contains("'Sales'") && first.exchange(false))
+                held.tryAcquire(1, 5000);
+            return answer(sql);
+        };
+        messages->answers.append(MsgResult::Yes);
+        control<QAbstractButton>("cmdConfirm")->click();
+        turnUntil(
+            [&] { return control("cmdStop")->isEnabled() && state().worker().elapsedMs() > 400; });
+        const QStringList during = progress() + usable();
+        // Each of these would change the ticks or the listing under the run.
+        click(control("cmdClear"));
+        pressKey(cboType(), Qt::Key_Up);
+        clickCell(2, 0, true);
+        click(control("cmdConfirm"));
+        const bool closed = window->close();
+        if (stop)
+            click(control("cmdStop"));
+        held.release(), settle();
 
-        EXPECT_EQ(during, (QStringList{"1 of 3", "正在删除数据库：Sales", "cmdStop"}));
+        EXPECT_EQ(during, (QStringList{"0 of 3", "正在删除数据库：Sales", "cmdStop"}));
         EXPECT_FALSE(closed);
         EXPECT_EQ(messages->shown, (QList<Shown>{kQuestion, outcome}));
         EXPECT_EQ(progress(), QStringList{});

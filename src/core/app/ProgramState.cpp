@@ -1,5 +1,7 @@
 #include "core/app/ProgramState.h"
 
+#include "core/app/QueuedSinks.h"
+#include "core/app/ServerWorker.h"
 #include "core/login/clsUFLogin.h"
 #include "platform/PortableProfile.h"
 #include "platform/PortableSystem.h"
@@ -25,14 +27,28 @@ ProgramState::ProgramState()
     : connector(std::make_unique<OdbcConnector>()), automation(std::make_unique<NoAutomation>()),
       services(std::make_unique<NoServices>()), registry(std::make_unique<NoRegistry>()),
       system(std::make_unique<PortableSystem>()), http(std::make_unique<QtHttp>()),
-      profile(std::make_unique<PortableProfile>()) {}
+      profile(std::make_unique<PortableProfile>()),
+      m_queuedMsg(std::make_unique<QueuedMessageSink>([this]() -> MessageSink& { return msg(); })) {
+}
 
 ProgramState::~ProgramState() = default;
 
 MessageSink& ProgramState::msg() {
+    if (QThread::currentThread() != m_queuedMsg->thread())
+        return *m_queuedMsg;
     if (!frmMsg)
         frmMsg = windows ? windows->createMessageDialog() : std::make_unique<SilentMessages>();
     return *frmMsg;
+}
+
+ServerWorker& ProgramState::worker() {
+    if (!m_worker)
+        m_worker = std::make_unique<ServerWorker>();
+    return *m_worker;
+}
+
+bool ProgramState::serverBusy() const {
+    return m_worker && m_worker->busy();
 }
 
 clsUFLogin& ProgramState::UFLogin() {
@@ -42,6 +58,7 @@ clsUFLogin& ProgramState::UFLogin() {
 }
 
 void ProgramState::releaseWindows() {
+    m_worker.reset();
     frmAbout.reset();
     frmSQLLogin.reset();
     frmMsg.reset();

@@ -20,6 +20,8 @@
 namespace quenlor {
 
 class clsUFLogin;
+class QueuedMessageSink;
+class ServerWorker;
 
 // The program's title.
 inline const QString kProgramTitle = QStringLiteral("Quenlor");
@@ -94,13 +96,25 @@ struct ProgramState {
     // The about box: made by the main window's labAbout, gone again when it is closed.
     std::unique_ptr<AboutBox> frmAbout;
 
-    // The program's message dialog, created on first use.
+    // The program's message dialog, created on first use. Called on another thread (a job of
+    // the server worker) it is a stand-in that asks the dialog on this state's own thread and
+    // waits for the answer there.
     MessageSink& msg();
+    // The thread that talks to the server, started on first use.
+    ServerWorker& worker();
+    // True while the server worker has a job in hand.
+    [[nodiscard]] bool serverBusy() const;
     // The ERP login bridge, created on first use.
     clsUFLogin& UFLogin();
     // Destroys every window, the bridge's message dialog and the main window among them, and the
-    // factory that makes them. The program calls it while the application object still exists.
+    // factory that makes them, and ends the server worker, whose results would go to them. The
+    // program calls it while the application object still exists.
     void releaseWindows();
+
+private:
+    std::unique_ptr<QueuedMessageSink> m_queuedMsg;
+    // Last, so it is gone (its job finished) before anything a job uses.
+    std::unique_ptr<ServerWorker> m_worker;
 };
 
 // The current Program state.

@@ -76,8 +76,9 @@ QString rowRefusal(int row, const char* what, const QString& value, const char* 
 } // namespace
 
 DeletionRun::DeletionRun(ProgressSink& progress, std::function<bool(const ListedRow&)> stillShown,
-                         std::function<void()> reload)
-    : m_progress(progress), m_stillShown(std::move(stillShown)), m_reload(std::move(reload)) {}
+                         std::function<void()> reload, Starter start)
+    : m_progress(progress), m_stillShown(std::move(stillShown)), m_reload(std::move(reload)),
+      m_start(std::move(start)) {}
 
 void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
                                    bool deleteDatabasesChecked) {
@@ -134,6 +135,23 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
     m_failure = Outcome::done();
     m_stopped = false;
     m_running = true;
+    const auto work = [this] { m_reloadAfter = runRows(); };
+    const auto done = [this] {
+        m_running = false;
+        // However the run ended, the grid shows what is on the server now.
+        if (m_reloadAfter)
+            m_reload();
+    };
+    if (!m_start) {
+        work();
+        done();
+    } else if (!m_start(work, done)) {
+        m_running = false;
+    }
+}
+
+bool DeletionRun::runRows() {
+    ProgramState& s = state();
     m_progress.runStarted();
 
     // The task service holds the newer catalogue's databases open, so it is stopped while they
@@ -176,7 +194,6 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
 
     if (serviceStopped)
         restartTaskService();
-    m_running = false;
     m_progress.runEnded();
 
     if (ok && m_refusedRows.isEmpty() && m_filesLeft.isEmpty()) {
@@ -185,14 +202,13 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
         // Refused before the first row (the task service would not stop): nothing changed.
         s.ErrorText = m_failure.text();
         s.msg().ShowMsg(MsgKind::Error, s.ErrorText);
-        return;
+        return false;
     } else {
         if (!m_failedRow.isEmpty())
             s.ErrorText = m_failure.text();
         s.msg().ShowMsg(m_failedRow.isEmpty() ? MsgKind::Notice : MsgKind::Error, summary());
     }
-    // However the run ended, the grid shows what is on the server now.
-    m_reload();
+    return true;
 }
 
 QString DeletionRun::summary() const {

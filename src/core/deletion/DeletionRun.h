@@ -19,8 +19,12 @@ public:
     // stillShown tells whether the window still shows a confirmed row as it was confirmed;
     // reload rebuilds the window's lists and grid after every run that started, keeping the
     // product and account shown.
+    // start runs the confirmed run's work (on the server worker: false when it cannot take it)
+    // and then done; without it both run at once. Progress, stillShown and the operator's
+    // messages are then reached from the worker's thread.
+    using Starter = std::function<bool(std::function<void()> work, std::function<void()> done)>;
     DeletionRun(ProgressSink& progress, std::function<bool(const ListedRow&)> stillShown,
-                std::function<void()> reload);
+                std::function<void()> reload, Starter start = {});
 
     // The confirm button: the ticked rows of the listing shown, and the state of the
     // delete-databases check box.
@@ -32,6 +36,9 @@ public:
     [[nodiscard]] bool running() const { return m_running; }
 
 private:
+    // The run over the confirmed rows and what the operator is told of it; false when it was
+    // refused before the first row and nothing needs reloading.
+    bool runRows();
     // Why the run must not start (the first bad row), or empty text.
     [[nodiscard]] QString refusal() const;
 
@@ -73,8 +80,10 @@ private:
     QString m_failedRow;          // the row the run ended at with m_failure
     bool m_catalogueGone = false; // the row in hand lost its catalogue rows
     Outcome m_failure;            // why the run ended early; shown when it is over
+    Starter m_start;
     bool m_stopped = false;
-    bool m_running = false;
+    bool m_running = false; // on the window's thread, from the confirmation until done
+    bool m_reloadAfter = false;
 };
 
 } // namespace quenlor

@@ -4,8 +4,8 @@
 
 namespace quenlor {
 
-// How the deletion run shows its progress and hears the operator's stop. frmMain implements it;
-// tests record it.
+// How the deletion run shows its progress and hears the operator's stop. frmMain implements it
+// (reached from the server worker through QueuedProgressSink); tests record it.
 class ProgressSink {
 public:
     virtual ~ProgressSink() = default;
@@ -18,7 +18,7 @@ public:
     virtual void hideProgress() = 0;
     virtual void setProgressValue(int value) = 0;
     virtual void setReport(const QString& text) = 0;
-    // Lets the window repaint and take input; true once the operator asked to stop.
+    // True once the operator asked to stop; the run asks between rows.
     virtual bool stopRequested() = 0;
 };
 

@@ -255,62 +255,96 @@ QString MainListing::queryLoadDB_UF_Year(const QString& cAcc, UfCatalogue produc
 }
 
 void MainListing::LoadDB() {
-    m_grid.clear();
-    m_listed = ListingKind::None;
-    m_items.clear();
-    CurrentType = m_selection.product;
-    switch (m_selection.listing()) {
-    case ListingKind::AccountSets:
-        runListing(ListingKind::AccountSets, queryLoadDB_UF(), ufLayout().widths,
-                   ufLayout().header);
-        break;
-    case ListingKind::Years:
-        CurrentAcc = m_selection.accountCode();
-        runListing(ListingKind::Years, queryLoadDB_UF_Year(CurrentAcc, state().ProductSubType),
-                   yearLayout().widths, yearLayout().header);
-        break;
-    case ListingKind::TplusAccounts:
-        runListing(ListingKind::TplusAccounts, queryLoadDB_TN(), tnLayout().widths,
-                   tnLayout().header);
-        break;
-    case ListingKind::Databases:
-        runListing(ListingKind::Databases, queryLoadDB_SQL(), sqlLayout().widths,
-                   sqlLayout().header);
-        break;
-    case ListingKind::None:
-        // No product lists nothing: the grid stays without rows.
-        break;
-    }
+    ListingRead read = refreshRequest();
+    readListing(read);
+    showListing(std::move(read));
 }
 
-bool MainListing::runListing(ListingKind kind, const QString& sql, const QList<int>& widths,
-                             const QStringList& fallbackHeader) {
-    Database* conn = state().MasterConn.get();
-    m_listed = kind;
+ListingRead MainListing::refreshRequest() const {
+    const ProgramState& s = state();
+    ListingRead read;
+    read.product = m_selection.product;
+    read.kind = m_selection.listing();
+    read.account = read.kind == ListingKind::Years ? m_selection.accountCode() : CurrentAcc;
+    read.productSubType = s.ProductSubType;
+    read.conn = s.MasterConn.get();
+    read.failureShown = m_actionDepth > 0 && m_failureShown;
+    return read;
+}
+
+void MainListing::readListing(ListingRead& read) {
+    QString sql;
+    const Layout* layout = nullptr;
+    switch (read.kind) {
+    case ListingKind::AccountSets:
+        sql = queryLoadDB_UF(), layout = &ufLayout();
+        break;
+    case ListingKind::Years:
+        sql = queryLoadDB_UF_Year(read.account, read.productSubType), layout = &yearLayout();
+        break;
+    case ListingKind::TplusAccounts:
+        sql = queryLoadDB_TN(), layout = &tnLayout();
+        break;
+    case ListingKind::Databases:
+        sql = queryLoadDB_SQL(), layout = &sqlLayout();
+        break;
+    case ListingKind::None:
+        break;
+    }
+    // No product lists nothing: the grid stays without rows.
+    if (layout == nullptr)
+        return;
+    read.widths = layout->widths;
+    // The grid keeps the listing's header over one blank row when the listing fails, and a
+    // result without column names (no result set at all) still shows it.
+    read.header = layout->header;
     try {
-        if (!conn || !conn->isOpen())
+        if (!read.conn || !read.conn->isOpen())
             throw DbError{QString(), 0, kNoConnection};
-        const QueryResult result = conn->query(sql);
-        QList<QStringList> rows;
-        rows.reserve(result.rows.size());
+        const QueryResult result = read.conn->query(sql);
         for (const QList<QVariant>& r : result.rows) {
             QStringList cells;
             cells.reserve(r.size());
             for (const QVariant& v : r)
                 cells.append(NullToStr(v));
-            rows.append(std::move(cells));
-            m_items.append(itemOf(kind, result, r));
+            read.rows.append(std::move(cells));
+            read.items.append(itemOf(read.kind, result, r));
         }
-        // A result without column names (no result set at all) still shows the listing's header.
-        m_grid.setListing(result.columns.isEmpty() ? fallbackHeader : result.columns,
-                          std::move(rows), widths);
-        return true;
+        if (!result.columns.isEmpty())
+            read.header = result.columns;
     } catch (const DbError& e) {
-        // The operator sees why, and the grid keeps the listing's header over one blank row.
-        m_grid.setListing(fallbackHeader, {}, widths);
-        reportFailure(e.description);
-        return false;
+        read.rows.clear();
+        read.items.clear();
+        read.failure = e.description;
     }
+}
+
+void MainListing::showListing(ListingRead read) {
+    m_grid.clear();
+    CurrentType = read.product;
+    if (read.kind == ListingKind::Years)
+        CurrentAcc = read.account;
+    m_listed = read.kind;
+    m_items = std::move(read.items);
+    if (read.kind != ListingKind::None)
+        m_grid.setListing(read.header, std::move(read.rows), read.widths);
+    if (!read.failure.isEmpty() && !read.failureShown)
+        reportFailure(read.failure);
+}
+
+QString MainListing::readingText(ListingKind kind) {
+    switch (kind) {
+    case ListingKind::AccountSets:
+        return QStringLiteral("正在读取账套列表…");
+    case ListingKind::Years:
+        return QStringLiteral("正在读取账套年度列表…");
+    case ListingKind::TplusAccounts:
+        return QStringLiteral("正在读取T+账套列表…");
+    case ListingKind::Databases:
+    case ListingKind::None:
+        break;
+    }
+    return QStringLiteral("正在读取数据库列表…");
 }
 
 ListedRow MainListing::listedRow(int row) const {

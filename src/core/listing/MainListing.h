@@ -12,6 +12,26 @@ namespace quenlor {
 
 class Database;
 
+// A refresh of the grid in halves, so that the server can be asked on the server worker: the
+// request is taken on the window's thread, the read touches only the connection and may run on
+// any thread, and the window's thread shows what was read.
+struct ListingRead {
+    // The request.
+    ProductFamily product = ProductFamily::None;
+    ListingKind kind = ListingKind::None;
+    QString account; // the year listing's account code
+    UfCatalogue productSubType = UfCatalogue::Classic;
+    Database* conn = nullptr;
+    // The action that asked for the refresh has shown a failure already.
+    bool failureShown = false;
+    // What was read: the grid's text and the typed rows, or why it could not be read.
+    QStringList header;
+    QList<QStringList> rows;
+    QList<ListedItem> items;
+    QList<int> widths;
+    QString failure;
+};
+
 // What the main window shows and does, apart from its widgets: the product and account entries,
 // the four listings and the ticks. The window owns one and hands its events to it.
 class MainListing {
@@ -49,8 +69,13 @@ public:
 
     // --- Listings ---
 
-    // Rebuilds the grid for the chosen product and account.
+    // Rebuilds the grid for the chosen product and account: the three halves below in one go.
     void LoadDB();
+    [[nodiscard]] ListingRead refreshRequest() const;
+    static void readListing(ListingRead& read);
+    void showListing(ListingRead read);
+    // What the window says while a listing of the kind is read.
+    [[nodiscard]] static QString readingText(ListingKind kind);
 
     [[nodiscard]] static QString queryLoadDB_SQL();
     [[nodiscard]] static QString queryLoadDB_TN();
@@ -102,8 +127,6 @@ public:
     void reportFailure(const QString& text);
 
 private:
-    bool runListing(ListingKind kind, const QString& sql, const QList<int>& widths,
-                    const QStringList& fallbackHeader);
     [[nodiscard]] bool isTicked(int row) const;
 
     GridModel m_grid;
