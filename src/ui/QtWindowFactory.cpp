@@ -1,9 +1,9 @@
 #include "ui/QtWindowFactory.h"
 
+#include "platform/Database.h" // the login dialog owns its test connection
+#include "ui/frmMain.h"
 #include "ui/frmMsg.h"
 #include "ui/frmSQLLogin.h"
-#include "ui/frmMain.h"
-#include "platform/Database.h" // the login dialog owns its test connection
 
 namespace quenlor {
 
@@ -21,7 +21,7 @@ std::unique_ptr<SqlLoginDialog> QtWindowFactory::createSqlLoginDialog() {
 void QtWindowFactory::showMainWindow() {
     if (!m_main) {
         m_main = std::make_unique<frmMain>();
-        // The lists and the first listing are ready before the operator sees the window.
+        // The lists and the first listing are read on the server worker while the window shows.
         m_main->Form_Load();
     }
     m_main->show();

@@ -293,9 +293,7 @@ void frmMain::setTwipsGeometry(QWidget* widget, const FrameRect& r) {
 
 void frmMain::Form_Load() {
     InitFormInfo();
-    MainListing::Action action(m_listing);
-    LoadProductList();
-    m_listing.requestRefresh();
+    readChoice(m_listing.choiceRequest(std::nullopt));
 }
 
 void frmMain::InitFormInfo() {
@@ -309,26 +307,36 @@ void frmMain::InitFormInfo() {
     imgLogo->setToolTip(plainToolTip(state().ReadmeIntro));
 }
 
-void frmMain::LoadProductList() {
-    cboType->clear();
-    for (const ProductFamily product : m_listing.productEntries())
-        cboType->addItem(productEntry(product), QVariant::fromValue(product));
-    cboType->setCurrentIndex(0);
-    cboType_Click();
+void frmMain::readChoice(ChoiceRead request) {
+    auto read = std::make_shared<ChoiceRead>(std::move(request));
+    const Selection expected{read->product, read->keepAccount ? read->keptAccount : kAllAccounts};
+    m_busyText = MainListing::readingText(expected.listing());
+    state().worker().start([read] { MainListing::readChoice(*read); },
+                           [self = QPointer(this), read] {
+                               if (self)
+                                   self->showChoice(std::move(*read));
+                           });
 }
 
-void frmMain::FillCombo(QComboBox* combo, const QStringList& entries) {
-    combo->clear();
-    combo->addItems(entries);
-    if (combo->count() > 0) {
-        combo->setCurrentIndex(SetListIndex(combo, 0));
-        cboAcc_Click();
+void frmMain::showChoice(ChoiceRead read) {
+    MainListing::Action action(m_listing);
+    if (read.readProducts) {
+        cboType->clear();
+        for (const ProductFamily product : std::as_const(read.products))
+            cboType->addItem(productEntry(product), QVariant::fromValue(product));
+        cboType->setCurrentIndex(0);
     }
-}
-
-int frmMain::SetListIndex(QComboBox* combo, int index) {
-    combo->setCurrentIndex(index);
-    return combo->currentIndex();
+    const ProductChoice choice = m_listing.takeChoice(std::move(read));
+    lblAcc->setVisible(choice.accountsShown);
+    cboAcc->setVisible(choice.accountsShown);
+    chkDeleteDB->setChecked(choice.deleteDatabasesForced);
+    chkDeleteDB->setEnabled(!choice.deleteDatabasesForced);
+    // A failed account query was reported by the listing; the list then simply stays empty.
+    cboAcc->clear();
+    cboAcc->addItems(choice.accounts);
+    // The account the listing chose: the first entry, or after a run the one shown before it.
+    cboAcc->setCurrentIndex(cboAcc->findText(m_listing.selection().account));
+    fitGrid();
 }
 
 void frmMain::LoadDB() {
@@ -344,6 +352,10 @@ void frmMain::LoadDB() {
 
 void frmMain::showListing(ListingRead read) {
     m_listing.showListing(std::move(read));
+    fitGrid();
+}
+
+void frmMain::fitGrid() {
     showNote(QString());
     const GridModel& grid = m_listing.grid();
     if (grid.Rows() == 0)
@@ -388,31 +400,13 @@ void frmMain::cboType_Click() {
     // A click queued while the server worker reads starts nothing.
     if (working())
         return;
-    MainListing::Action action(m_listing);
     const QVariant product = cboType->currentData();
-    showChoice(m_listing.chooseProduct(product.isValid() ? product.value<ProductFamily>()
+    readChoice(m_listing.choiceRequest(product.isValid() ? product.value<ProductFamily>()
                                                          : ProductFamily::None));
 }
 
 void frmMain::reloadAfterRun() {
-    MainListing::Action action(m_listing);
-    showChoice(m_listing.chooseAgain());
-}
-
-void frmMain::showChoice(const ProductChoice& choice) {
-    // The account the listing chose: the first entry, or after a run the one shown before it.
-    const QString account = m_listing.selection().account;
-    lblAcc->setVisible(choice.accountsShown);
-    cboAcc->setVisible(choice.accountsShown);
-    chkDeleteDB->setChecked(choice.deleteDatabasesForced);
-    chkDeleteDB->setEnabled(!choice.deleteDatabasesForced);
-    // A failed account query was reported by the listing; the list then simply stays empty.
-    FillCombo(cboAcc, choice.accounts);
-    if (const int at = cboAcc->findText(account); at > 0) {
-        cboAcc->setCurrentIndex(at);
-        cboAcc_Click();
-    }
-    m_listing.requestRefresh();
+    readChoice(m_listing.choiceRequest(m_listing.selection().product, true));
 }
 
 void frmMain::cboAcc_Click() {

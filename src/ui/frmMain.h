@@ -42,10 +42,6 @@ public:
     void Form_Load();
     void Form_Resize();
 
-    void LoadProductList();
-    // Fills a list with entries and chooses the first.
-    void FillCombo(QComboBox* combo, const QStringList& entries);
-    int SetListIndex(QComboBox* combo, int index);
     // Reads what the two lists select on the server worker; the grid shows it when it is read.
     void LoadDB();
 
@@ -53,8 +49,6 @@ public:
     void cboAcc_Click();
     // After a deletion run: the lists read again, the product and account shown kept.
     void reloadAfterRun();
-    // Shows a product choice in the lists and the account the listing chose.
-    void showChoice(const ProductChoice& choice);
     void cmdBrush_Click();
     // A click on a tick cell toggles its row; Space toggles the current row.
     void grdTable_Click(const QModelIndex& cell);
@@ -93,8 +87,13 @@ private:
     void createFrame();
     void createBody();
     void setTwipsGeometry(QWidget* widget, const FrameRect& r);
+    // Reads a product's accounts and listing on the server worker (at start-up the product
+    // entries first); the lists and the grid show them when they are read.
+    void readChoice(ChoiceRead request);
+    void showChoice(ChoiceRead read);
     // Shows a listing read on the server worker and gives the grid its look.
     void showListing(ListingRead read);
+    void fitGrid();
     // While the server worker has a job in hand, the controls that would start other work are
     // locked and, after a moment, the report line says what is being done and for how long.
     void setBusy(bool busy);

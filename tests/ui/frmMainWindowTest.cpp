@@ -293,31 +293,61 @@ protected:
     }
 };
 
-// While a listing is read the window keeps turning: what would start other work is locked but
-// shown, the report line says what is read and for how long, nothing asked meanwhile starts, and
-// closing the window ends the program without waiting for the server.
-TEST_F(FrmMainRunTest, AListingInHandLocksWhatWouldStartOtherWorkAndSaysSo) {
-    QSemaphore held(1); // the start-up's listing goes through, the refresh waits
-    server.respond = [&](const QString& sql) -> std::optional<QueryResult> {
-        if (sql == kSqlListing)
-            held.tryAcquire(1, 5000);
-        return table({"选择", "数据库", "状态", "路径"}, {{"", "Sales", "正常", ""}});
+// While the server worker reads a listing, or a product's accounts and listing, the window keeps
+// turning: what would start other work is locked but shown, the report line says what is read
+// and for how long, nothing asked meanwhile starts, and closing the window ends the program
+// without waiting for the server.
+TEST_F(FrmMainRunTest, WorkInHandLocksWhatWouldStartOtherWorkAndSaysSo) {
+    const QString accountQuery =
+        "select '['+cAcc_Id+']'+cAcc_Name as Acc from ufsystem..ua_account order by cAcc_Id";
+    const QString accountSets = accountSetListing();
+    // Each row's action waits in its first statement until the window has been tried.
+    const std::tuple<const char*, std::function<void()>, QStringList> rows[] = {
+        {"refresh button",
+         [&] { control<QAbstractButton>("cmdBrush")->click(); },
+         {"master: " + accountSets}},
+        {"product chosen",
+         [&] {
+             cboType()->setCurrentIndex(0);
+             emit cboType()->activated(0);
+         },
+         {"Tempdb: " + accountQuery, "master: " + accountSets}},
     };
-    open();
-    const QStringList idle = usable();
-    control<QAbstractButton>("cmdBrush")->click();
-    auto* report = control<QLabel>("labReport");
-    turnUntil([&] { return report->isVisible(); });
-    EXPECT_TRUE(
-        QRegularExpression("^正在读取数据库列表… \\d+ 秒$").match(report->text()).hasMatch());
-    EXPECT_EQ(usable(), (QStringList{"cmdCancel", "imgExit", "labAbout"}));
-    EXPECT_TRUE(control("cmdConfirm")->isVisible() && control("cboType")->isVisible());
-    window->cmdConfirm_Click(); // as a click queued before the lock
-    EXPECT_TRUE(window->close() && system->endCalls == 1);
-    held.release(), settle();
-    EXPECT_EQ(listings(), QStringList(2, kSqlListing));
-    EXPECT_TRUE(messages->shown.isEmpty() && report->isHidden());
-    EXPECT_EQ(usable(), idle);
+    has("ufsystem");
+    QSemaphore held;
+    QString holding;
+    server.respond = [&](const QString& sql) -> std::optional<QueryResult> {
+        if (sql == holding)
+            held.tryAcquire(1, 5000);
+        if (sql == accountQuery)
+            return table({"Acc"}, {{"[001]总公司"}});
+        return table({"选择", "账套号", "账套名称", "状态"}, {{"", "001", "总公司", "正常"}});
+    };
+    for (const auto& [name, act, statements] : rows) {
+        SCOPED_TRACE(name);
+        holding.clear();
+        open();
+        const QStringList idle = usable();
+        server.log.clear();
+        holding = statements.first().section(": ", 1, -1);
+        act();
+        auto* report = control<QLabel>("labReport");
+        turnUntil([&] { return report->isVisible(); });
+        EXPECT_TRUE(
+            QRegularExpression("^正在读取账套列表… \\d+ 秒$").match(report->text()).hasMatch());
+        EXPECT_EQ(usable(), (QStringList{"cmdCancel", "imgExit", "labAbout"}));
+        EXPECT_TRUE(control("cmdConfirm")->isVisible() && control("cboType")->isVisible());
+        // As clicks queued before the lock.
+        window->cmdConfirm_Click();
+        window->cboType_Click();
+        const int ended = system->endCalls;
+        EXPECT_TRUE(window->close() && system->endCalls == ended + 1);
+        held.release(), settle();
+        EXPECT_EQ(server.log, statements);
+        EXPECT_TRUE(messages->shown.isEmpty() && report->isHidden());
+        EXPECT_EQ(usable(), idle);
+        EXPECT_EQ(cboAcc()->currentText(), "全部");
+    }
 }
 
 // While the run goes, the window shows its progress and only the stop button works; however the

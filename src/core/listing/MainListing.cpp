@@ -161,7 +161,7 @@ MainListing::MainListing() = default;
 
 // --- Products and accounts ---
 
-QList<ProductFamily> MainListing::productEntries() const {
+QList<ProductFamily> MainListing::productEntries() {
     ProgramState& s = state();
     // A look-up that fails counts as a database that is not there.
     const auto present = [&](const QString& condition) {
@@ -184,19 +184,61 @@ QList<ProductFamily> MainListing::productEntries() const {
 }
 
 ProductChoice MainListing::chooseProduct(ProductFamily product) {
-    CurrentType = product;
-    ProductChoice choice = productChoice(product);
-    choice.accounts = accountEntries(product);
-    m_selection = Selection{product, choice.accounts.value(0)};
-    return choice;
+    ChoiceRead read = choiceRequest(product);
+    read.list = false;
+    readChoice(read);
+    return takeChoice(std::move(read));
 }
 
 ProductChoice MainListing::chooseAgain() {
-    const QString account = m_selection.account;
-    const ProductChoice choice = chooseProduct(m_selection.product);
-    if (choice.accounts.contains(account))
-        m_selection.account = account;
-    return choice;
+    ChoiceRead read = choiceRequest(m_selection.product, true);
+    read.list = false;
+    readChoice(read);
+    return takeChoice(std::move(read));
+}
+
+ChoiceRead MainListing::choiceRequest(std::optional<ProductFamily> product,
+                                      bool keepAccount) const {
+    ChoiceRead read;
+    read.readProducts = !product.has_value();
+    read.product = product.value_or(ProductFamily::None);
+    read.keepAccount = keepAccount;
+    read.keptAccount = m_selection.account;
+    read.listing = refreshRequest();
+    return read;
+}
+
+void MainListing::readChoice(ChoiceRead& read) {
+    if (read.readProducts) {
+        read.products = productEntries();
+        read.product = read.products.value(0, ProductFamily::None);
+    }
+    read.choice = productChoice(read.product);
+    read.choice.accounts = readAccountEntries(read.product, read.failure);
+    read.account = read.keepAccount && read.choice.accounts.contains(read.keptAccount)
+                       ? read.keptAccount
+                       : read.choice.accounts.value(0);
+    if (!read.list)
+        return;
+    const Selection chosen{read.product, read.account};
+    read.listing.product = read.product;
+    read.listing.kind = chosen.listing();
+    if (read.listing.kind == ListingKind::Years)
+        read.listing.account = chosen.accountCode();
+    readListing(read.listing);
+}
+
+ProductChoice MainListing::takeChoice(ChoiceRead read) {
+    CurrentType = read.product;
+    m_selection = Selection{read.product, read.account};
+    if (!read.failure.isEmpty())
+        reportFailure(read.failure);
+    if (read.list) {
+        // The account entries' failure is the one the operator is told.
+        read.listing.failureShown = read.listing.failureShown || !read.failure.isEmpty();
+        showListing(std::move(read.listing));
+    }
+    return read.choice;
 }
 
 void MainListing::chooseAccount(const QString& accountEntry) {
@@ -204,6 +246,14 @@ void MainListing::chooseAccount(const QString& accountEntry) {
 }
 
 QStringList MainListing::accountEntries(ProductFamily product) {
+    QString failure;
+    QStringList entries = readAccountEntries(product, failure);
+    if (!failure.isEmpty())
+        reportFailure(failure);
+    return entries;
+}
+
+QStringList MainListing::readAccountEntries(ProductFamily product, QString& failure) {
     if (!usesUfSystem(product))
         return {kAllAccounts};
     QStringList entries;
@@ -226,7 +276,7 @@ QStringList MainListing::accountEntries(ProductFamily product) {
         }
         return entries;
     } catch (const DbError& e) {
-        reportFailure(e.description);
+        failure = e.description;
         return {};
     }
 }

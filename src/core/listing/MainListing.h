@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace quenlor {
 
@@ -32,6 +33,23 @@ struct ListingRead {
     QString failure;
 };
 
+// A product chosen and listed in one go, in the same halves as a listing: the product entries
+// first at start-up, then the product's account entries, then the listing of the account chosen.
+struct ChoiceRead {
+    // The request.
+    bool readProducts = false; // the first product entry is the one chosen
+    ProductFamily product = ProductFamily::None;
+    bool keepAccount = false; // the account entry below stays chosen when it is still listed
+    QString keptAccount;
+    bool list = true;
+    ListingRead listing; // the listing's request, its kind and account following the choice
+    // What was read.
+    QList<ProductFamily> products;
+    ProductChoice choice;
+    QString account; // the account entry chosen
+    QString failure; // why the account entries could not be read
+};
+
 // What the main window shows and does, apart from its widgets: the product and account entries,
 // the four listings and the ticks. The window owns one and hands its events to it.
 class MainListing {
@@ -50,10 +68,17 @@ public:
 
     // The product entries: the ERP's own product line or the unnamed family when ufsystem
     // exists, T+ when uftsystem exists, and always the server's databases last.
-    [[nodiscard]] QList<ProductFamily> productEntries() const;
+    [[nodiscard]] static QList<ProductFamily> productEntries();
     // A product chosen: the look of the account list and its entries. The first entry (or none)
     // becomes the chosen account.
     ProductChoice chooseProduct(ProductFamily product);
+    // The same in halves, as the window asks on the server worker: the request (keepAccount: the
+    // account entry shown stays chosen when it is still listed; no product: the first product
+    // entry), the read, and the choice taken with its listing shown.
+    [[nodiscard]] ChoiceRead choiceRequest(std::optional<ProductFamily> product,
+                                           bool keepAccount = false) const;
+    static void readChoice(ChoiceRead& read);
+    ProductChoice takeChoice(ChoiceRead read);
     void chooseAccount(const QString& accountEntry);
     // The product chosen again after its lists may have changed (after a deletion run): the
     // account entry shown stays chosen when it is still listed.
@@ -66,6 +91,8 @@ public:
     // account query; kAllAccounts alone for a product without account sets and when the
     // catalogue lists none; no entry at all when the query fails (the failure reported).
     [[nodiscard]] QStringList accountEntries(ProductFamily product);
+    // The same read on any thread: the failure returned instead of reported.
+    [[nodiscard]] static QStringList readAccountEntries(ProductFamily product, QString& failure);
 
     // --- Listings ---
 

@@ -102,6 +102,20 @@ TEST_F(MainListingTest, FailedLookUpsOfferLess) {
     EXPECT_TRUE(listing.accountEntries(T3).isEmpty());
     EXPECT_EQ(server.log.last(), "Tempdb: " + q);
     EXPECT_EQ(messages->shown, (QList<QPair<short, QString>>{{4, "拒绝了 SELECT 权限"}}));
+
+    // Read in halves, as on the server worker: the same statements in the same order, nothing
+    // told until the choice is taken, and then the account list's failure alone.
+    server.fail(test::yearListing(""), DbError{"42000", 229, "拒绝了 ua_period 的 SELECT 权限"});
+    server.log.clear(), messages->shown.clear();
+    ChoiceRead read = listing.choiceRequest(std::nullopt);
+    MainListing::readChoice(read);
+    EXPECT_EQ(server.log, (QStringList{"master: " + lookUp.arg("ufsystem"),
+                                       "master: " + lookUp.arg("uftsystem"), "Tempdb: " + q,
+                                       "master: " + test::yearListing("")}));
+    EXPECT_TRUE(messages->shown.isEmpty());
+    EXPECT_TRUE(listing.takeChoice(std::move(read)).accounts.isEmpty());
+    EXPECT_EQ(listing.selection().product, UfSystem);
+    EXPECT_EQ(messages->shown, (QList<QPair<short, QString>>{{4, "拒绝了 SELECT 权限"}}));
 }
 
 TEST_F(MainListingTest, TicksLiveInColumnZeroOfDataRows) {
