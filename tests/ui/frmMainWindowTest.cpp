@@ -399,7 +399,8 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
             click(control("cmdStop"));
         held.release(), settle();
 
-        EXPECT_EQ(during, (QStringList{"0 of 3", "正在删除数据库：Sales", "cmdStop"}));
+        EXPECT_EQ(during,
+                  (QStringList{"0 of 3", "正在删除数据库：Sales，第 1 个，共 3 个", "cmdStop"}));
         EXPECT_FALSE(closed);
         EXPECT_EQ(messages->shown, (QList<Shown>{kQuestion, outcome}));
         EXPECT_EQ(progress(), QStringList{});

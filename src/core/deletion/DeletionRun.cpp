@@ -410,7 +410,8 @@ bool DeletionRun::walkRows(const std::function<QString(const Row&)>& caption,
             m_failedRow = rowLabel(r);
             break;
         }
-        m_progress.setReport(caption(rowOf<Row>(r)));
+        m_progress.setReport(caption(rowOf<Row>(r)) +
+                             S("，第 %1 个，共 %2 个").arg(i + 1).arg(rows.size()));
         const qsizetype filesBefore = m_filesLeft.size();
         if (!DeleteDatabases || rowMayGo(r, check(rowOf<Row>(r)))) {
             m_catalogueGone = false;
