@@ -387,11 +387,21 @@ void frmMain::setBusy(bool busy) {
 }
 
 void frmMain::showBusyLine() {
-    const qint64 ms = state().worker().elapsedMs();
-    if (ms < kBusyLineAfterMs || m_busyText.isEmpty())
+    // A run shows its own report line; other work says what it does.
+    const bool run = m_busyText.isEmpty();
+    const qint64 ms = !run                         ? state().worker().elapsedMs()
+                      : m_runReportClock.isValid() ? m_runReportClock.elapsed()
+                                                   : 0;
+    if (ms < kBusyLineAfterMs)
         return;
+    const QString seconds = QStringLiteral(" %1 秒").arg(std::max<qint64>(1, ms / 1000));
+    if (run) {
+        if (!m_runReport.isEmpty())
+            labReport->setText(m_runReport + seconds);
+        return;
+    }
     m_busyShown = true;
-    showNote(m_busyText + QStringLiteral(" %1 秒").arg(std::max<qint64>(1, ms / 1000)));
+    showNote(m_busyText + seconds);
 }
 
 // --- The operator's lists ---
@@ -530,6 +540,8 @@ void frmMain::showProgress(int maximum) {
 }
 
 void frmMain::hideProgress() {
+    m_runReport.clear();
+    m_runReportClock.invalidate();
     ProBar->hide();
     labReport->hide();
 }
@@ -539,6 +551,8 @@ void frmMain::setProgressValue(int value) {
 }
 
 void frmMain::setReport(const QString& text) {
+    m_runReport = text;
+    m_runReportClock.start();
     labReport->setText(text);
 }
 

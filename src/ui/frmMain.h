@@ -6,6 +6,7 @@
 #include "core/listing/MainListing.h"
 #include "ui/FrameLayout.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QPair>
 #include <QPointer>
@@ -122,6 +123,10 @@ private:
     QTimer m_busyTimer;
     QString m_busyText;
     bool m_busyShown = false;
+    // The run's report line as the run set it last, and since when: the line counts the seconds
+    // the row in hand takes.
+    QString m_runReport;
+    QElapsedTimer m_runReportClock;
 
     FramePicture* impTopLeft = nullptr;
     FramePicture* imgTopRight = nullptr;

@@ -375,8 +375,8 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         server.log.clear();
         messages->shown.clear();
         const QStringList before = usable();
-        // The first row's check waits until the window has been tried, long enough for a busy
-        // line to show.
+        // The first row's check waits until the window has been tried, long enough for the report
+        // line to count its seconds.
         QSemaphore held;
         std::atomic<bool> first = true;
         server.respond = [&, answer = server.respond](const QString& sql) {
@@ -386,8 +386,10 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         };
         messages->answers.append(MsgResult::Yes);
         control<QAbstractButton>("cmdConfirm")->click();
-        turnUntil(
-            [&] { return control("cmdStop")->isEnabled() && state().worker().elapsedMs() > 400; });
+        turnUntil([&] {
+            return control("cmdStop")->isEnabled() &&
+                   control<QLabel>("labReport")->text().endsWith("秒");
+        });
         const QStringList during = progress() + usable();
         // Each of these would change the ticks or the listing under the run.
         click(control("cmdClear"));
@@ -399,8 +401,8 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
             click(control("cmdStop"));
         held.release(), settle();
 
-        EXPECT_EQ(during,
-                  (QStringList{"0 of 3", "正在删除数据库：Sales，第 1 个，共 3 个", "cmdStop"}));
+        EXPECT_EQ(during, (QStringList{"0 of 3", "正在删除数据库：Sales，第 1 个，共 3 个 1 秒",
+                                       "cmdStop"}));
         EXPECT_FALSE(closed);
         EXPECT_EQ(messages->shown, (QList<Shown>{kQuestion, outcome}));
         EXPECT_EQ(progress(), QStringList{});
