@@ -16,6 +16,9 @@ inline QString tplusListing() {
     return QString::fromUtf8(R"sql( Select distinct '' as 选择, a.name as 数据库, case when b.dsname is null then null else b.cacc_num end as 账套号, case when b.dsname is null then null else b.cacc_name end as 账套名称, b.iyear as 开始年度, case when b.dsname is null then '系统管理控制之外' when name is null then '物理数据库丢失' else '正常' end as 状态, case when a.filename is null then '' else a.filename end as 路径 from master..sysdatabases as a full join UFTSystem..EAP_Account as b on a.name=b.dsname where a.name like 'uftdata%' or b.dsname is not null order by case when b.dsname is null then null else b.cacc_num end)sql");
 }
 
+inline const QString kAccountQuery =
+    "select '['+cAcc_Id+']'+cAcc_Name as Acc from ufsystem..ua_account order by cAcc_Id";
+
 inline QString accountSetListing() {
     return QString::fromUtf8(R"sql(Select distinct '' as 选择, case when cacc_id is null then substring(name,8,3) else cacc_id end as 账套号, case when cacc_id is null then '' else cacc_name end as 账套名称, case when cacc_id is null then '系统管理控制之外' when name is null then '物理数据库丢失' else '正常' end as 状态 from master..sysdatabases full join ufsystem..ua_account on name like 'ufdata_'+cacc_id+'_[12][0-9][0-9][0-9]' where name like 'ufdata_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]' or cacc_id is not null order by case when cacc_id is null then substring(name,8,3) else cacc_id end)sql");
 }

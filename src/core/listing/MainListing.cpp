@@ -245,14 +245,6 @@ void MainListing::chooseAccount(const QString& accountEntry) {
     m_selection.account = accountEntry;
 }
 
-QStringList MainListing::accountEntries(ProductFamily product) {
-    QString failure;
-    QStringList entries = readAccountEntries(product, failure);
-    if (!failure.isEmpty())
-        reportFailure(failure);
-    return entries;
-}
-
 QStringList MainListing::readAccountEntries(ProductFamily product, QString& failure) {
     if (!usesUfSystem(product))
         return {kAllAccounts};

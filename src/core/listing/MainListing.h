@@ -89,9 +89,8 @@ public:
 
     // The account entries of a product: kAllAccounts then one entry per non-null row of the
     // account query; kAllAccounts alone for a product without account sets and when the
-    // catalogue lists none; no entry at all when the query fails (the failure reported).
-    [[nodiscard]] QStringList accountEntries(ProductFamily product);
-    // The same read on any thread: the failure returned instead of reported.
+    // catalogue lists none; no entry at all when the query fails (the failure returned). Reads on
+    // any thread.
     [[nodiscard]] static QStringList readAccountEntries(ProductFamily product, QString& failure);
 
     // --- Listings ---
