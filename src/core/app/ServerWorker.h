@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <functional>
-#include <memory>
 
 namespace quenlor {
 
@@ -19,8 +18,8 @@ class ServerWorker final : public QObject {
 
 public:
     explicit ServerWorker(QObject* parent = nullptr);
-    // Waits for the job in hand, then ends the thread. Made and destroyed on the same thread,
-    // and destroyed idle: a job waiting for an answer from this thread would wait forever.
+    // Waits for the job in hand. Made and destroyed on the same thread, and destroyed idle: a
+    // job waiting for an answer from this thread would wait forever.
     ~ServerWorker() override;
     ServerWorker(const ServerWorker&) = delete;
     ServerWorker& operator=(const ServerWorker&) = delete;
@@ -35,15 +34,15 @@ public:
     // Asks the job in hand to stop at its next safe point; each new job starts without it.
     void requestStop() { m_stop = true; }
     [[nodiscard]] bool stopRequested() const { return m_stop; }
-    [[nodiscard]] bool onWorkerThread() const { return QThread::currentThread() == &m_thread; }
+    [[nodiscard]] bool onWorkerThread() const { return QThread::currentThread() == m_thread; }
 
 signals:
     void busyChanged(bool busy);
 
 private:
-    QThread m_thread;
-    // Lives on m_thread: jobs are queued calls to it.
-    std::unique_ptr<QObject> m_context;
+    QThread* m_thread;
+    // Lives on m_thread and goes there: jobs are queued calls to it.
+    QObject* m_context;
     bool m_busy = false; // touched on this object's thread only
     std::atomic<bool> m_stop{false};
     QElapsedTimer m_clock;
