@@ -333,6 +333,17 @@ TEST(TdsServer, ACancelledStatementHoldsUpNoOtherSessionAndClosedSessionsAreForg
     EXPECT_EQ(server->sessions().size(), 1) << "the closed session is still kept";
 }
 
+// What the server sends until its first packet is whole, the connection ends or it stays silent.
+QByteArray firstPacket(QTcpSocket& socket) {
+    QByteArray reply;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(3000)) {
+        reply += socket.readAll();
+        if (reply.size() >= 8 && reply.size() >= qFromBigEndian<quint16>(reply.constData() + 2))
+            break;
+    }
+    return reply;
+}
+
 TEST(TdsServer, PacketsNoDriverSendsAreRefusedOrEndTheConnection) {
     // name, type, length as the header gives it (8 is the header alone), how many such packets
     // (all but a single one leave the message open), and whether the server answers with an
@@ -355,11 +366,7 @@ TEST(TdsServer, PacketsNoDriverSendsAreRefusedOrEndTheConnection) {
         qToBigEndian(length, packet.data() + 2);
         for (int i = 0; i < count; ++i)
             socket.write(packet);
-        QByteArray reply;
-        while (
-            (reply.size() < 8 || reply.size() < qFromBigEndian<quint16>(reply.constData() + 2)) &&
-            socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(3000))
-            reply += socket.readAll();
+        const QByteArray reply = firstPacket(socket);
         if (!refused) {
             EXPECT_TRUE(reply.isEmpty());
             EXPECT_TRUE(socket.state() == QAbstractSocket::UnconnectedState ||
@@ -397,16 +404,6 @@ QByteArray login7(const QString& user, const QString& password) {
     return tds::packets(tds::Login7, body, 4096);
 }
 
-QByteArray readSome(QTcpSocket& socket) {
-    QByteArray reply;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(3000)) {
-        reply += socket.readAll();
-        if (reply.size() >= 8 && reply.size() >= qFromBigEndian<quint16>(reply.constData() + 2))
-            break;
-    }
-    return reply;
-}
-
 TEST(TdsServer, AFailedLoginEndsItsConnectionAndAnUnreadFloodHoldsUpOnlyItsOwn) {
     const std::unique_ptr<TdsServer> server = scriptedServer();
     QTcpSocket refused, flood;
@@ -416,10 +413,10 @@ TEST(TdsServer, AFailedLoginEndsItsConnectionAndAnUnreadFloodHoldsUpOnlyItsOwn) 
         socket->write(login7(u"sa"_s, socket == &refused ? u"secret#1"_s : u"Secret#1"_s));
     }
     // No second LOGIN7 on a connection whose first one failed.
-    EXPECT_TRUE(readSome(refused).contains(char(0xAA))) << "no ERROR token";
+    EXPECT_TRUE(firstPacket(refused).contains(char(0xAA))) << "no ERROR token";
     EXPECT_TRUE(refused.state() == QAbstractSocket::UnconnectedState ||
                 refused.waitForDisconnected(3000));
-    ASSERT_TRUE(readSome(flood).contains(char(0xAD))) << "no LOGINACK";
+    ASSERT_TRUE(firstPacket(flood).contains(char(0xAD))) << "no LOGINACK";
     // Twenty thousand batches, twenty seconds of work, none of their answers read.
     QByteArray batch(4, '\0');
     batch[0] = 4; // ALL_HEADERS: its length only
