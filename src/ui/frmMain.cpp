@@ -129,6 +129,10 @@ frmMain::frmMain(QWidget* parent)
     createBody();
 
     m_listing.setRefresh([this] { LoadDB(); });
+    m_run.setEnded([this] {
+        if (m_leaveAfterRun)
+            state().system->endProcess(0);
+    });
     connect(&state().worker(), &ServerWorker::busyChanged, this, &frmMain::setBusy);
     m_busyTimer.setInterval(100);
     connect(&m_busyTimer, &QTimer::timeout, this, &frmMain::showBusyLine);
@@ -486,6 +490,11 @@ void frmMain::cmdStop_Click() {
     // The run finishes the row in hand and then asks.
     m_stopClicked = true;
     state().worker().requestStop();
+    if (m_run.running() && m_run.DeleteDatabases) {
+        m_runReport = QStringLiteral("正在等待当前数据库删除完成…");
+        m_runReportClock.invalidate();
+        labReport->setText(m_runReport);
+    }
 }
 
 bool frmMain::stillShows(const ListedRow& confirmed) {
@@ -499,7 +508,7 @@ bool frmMain::stillShows(const ListedRow& confirmed) {
 void frmMain::runStarted() {
     m_stopClicked = false;
     lockControls({cboType, cboAcc, chkDeleteDB, cmdBrush, grdTable, cmdSelect, cmdClear, cmdConfirm,
-                  cmdCancel, imgExit, labAbout});
+                  labAbout});
     cmdStop->setEnabled(true);
 }
 
@@ -551,6 +560,9 @@ void frmMain::setProgressValue(int value) {
 }
 
 void frmMain::setReport(const QString& text) {
+    // Once stopped, the line says what the run waits for.
+    if (m_stopClicked && m_run.DeleteDatabases)
+        return;
     m_runReport = text;
     m_runReportClock.start();
     labReport->setText(text);
@@ -579,11 +591,32 @@ void frmMain::imgLogo_Click() {
 // --- Leaving ---
 
 void frmMain::cmdCancel_Click() {
-    state().system->endProcess(0);
+    if (!leaveAfterRun())
+        state().system->endProcess(0);
 }
 
 void frmMain::imgExit_Click() {
-    state().system->endProcess(0);
+    if (!leaveAfterRun())
+        state().system->endProcess(0);
+}
+
+// A run is never cut off inside a database: the operator is asked first, and on yes the run stops
+// after the row in hand, starts the task service again when it stopped it, tells what it did,
+// and the program ends then.
+bool frmMain::leaveAfterRun() {
+    if (!m_run.running())
+        return false;
+    if (m_leaveAfterRun ||
+        state().msg().ShowMsg(MsgKind::Question,
+                              QStringLiteral("删除正在进行，确定在当前数据库完成后退出吗？")) !=
+            MsgResult::Yes)
+        return true;
+    m_leaveAfterRun = true;
+    cmdStop_Click();
+    // The run may have ended while the question was open.
+    if (!m_run.running())
+        state().system->endProcess(0);
+    return true;
 }
 
 // --- The window itself ---
@@ -606,8 +639,7 @@ void frmMain::Form_Resize() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    // A run in progress is stopped with its own button, never by closing the window under it.
-    if (m_run.running()) {
+    if (leaveAfterRun()) {
         event->ignore();
         return;
     }

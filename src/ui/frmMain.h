@@ -106,6 +106,9 @@ private:
     // A line on the report label outside a run (what 全选 left out); empty hides it.
     void showNote(const QString& text);
 
+    // Leaving while a run goes; false when no run is in hand. See frmMain.cpp.
+    bool leaveAfterRun();
+
     // True while the grid shows the confirmed row; asked from the server worker, answered here.
     bool stillShows(const ListedRow& confirmed);
 
@@ -116,6 +119,8 @@ private:
     FrameLayout m_frame;
     // Set by the stop button, read by the run between rows.
     bool m_stopClicked = false;
+    // The operator asked to leave once the run in hand is over.
+    bool m_leaveAfterRun = false;
     // The controls a run or a job of the server worker locks, with whether each was enabled.
     QList<QPair<QPointer<QWidget>, bool>> m_locked;
     // Ticks while the server worker has a job in hand; what the job does, as the busy line says

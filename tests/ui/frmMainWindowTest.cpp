@@ -263,6 +263,7 @@ TEST_F(FrmMainWindowTest, ReadmeTextsShowAsWrittenAndNothingIsCutOffUnread) {
 using Shown = QPair<short, QString>;
 const Shown kQuestion{2, "重要提示:数据库删除后将不可恢复，确认操作吗？"};
 const Shown kDone{1, "已成功删除！"};
+const Shown kLeave{2, "删除正在进行，确定在当前数据库完成后退出吗？"};
 
 class FrmMainRunTest : public FrmMainWindowTest {
 protected:
@@ -338,22 +339,25 @@ TEST_F(FrmMainRunTest, WorkInHandLocksWhatWouldStartOtherWorkAndSaysSo) {
     EXPECT_EQ(system->endCalls, 2) << "each close ends the program at once";
 }
 
-// While the run goes, the window shows its progress and only the stop button works; however the
-// run ends, the operator is told and every control is as it was.
+// While the run goes, the window shows its progress and only the stop button and the ways out
+// work; leaving asks first, and on yes the run stops after the row in hand and the program ends
+// once it is over. However the run ends, the operator is told and every control is as it was.
 TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
     const Shown stopped{1, "已停止：已完成 1 项，其余 2 项未处理。\n已完成：数据库“Sales”\n"
                            "未处理：数据库“Stock”、数据库“Archive2019”"};
     const Shown inUse{4, "删除未全部完成：已完成 1 项，数据库“Stock”失败，其余 1 项未处理。\n"
                          "已完成：数据库“Sales”\n失败：数据库“Stock”：数据库正在使用。\n"
                          "未处理：数据库“Archive2019”"};
-    // However it ends, the run lists again what is on the server.
-    const std::tuple<const char*, bool, const char*, Shown> rows[] = {
-        {"every row goes", false, nullptr, kDone},
-        {"stop between rows", true, nullptr, stopped},
+    // However it ends, the run lists again what is on the server. Each row closes the window
+    // during the run; `leave` answers the question this asks, `stop` then clicks 停止.
+    const std::tuple<const char*, bool, bool, const char*, Shown> rows[] = {
+        {"every row goes", false, false, nullptr, kDone},
+        {"stop between rows", false, true, nullptr, stopped},
+        {"leave between rows", true, false, nullptr, stopped},
         // Last, as the failure stays scripted.
-        {"second row fails", false, "drop database [Stock]", inUse},
+        {"second row fails", false, false, "drop database [Stock]", inUse},
     };
-    for (const auto& [name, stop, failing, outcome] : rows) {
+    for (const auto& [name, leave, stop, failing, outcome] : rows) {
         SCOPED_TRACE(name);
         if (failing != nullptr)
             server.fail(QString::fromLatin1(failing), DbError{"42000", 3702, "数据库正在使用。"});
@@ -382,22 +386,27 @@ TEST_F(FrmMainRunTest, RunLocksTheWindowAndEveryEndPutsItBack) {
         pressKey(cboType(), Qt::Key_Up);
         clickCell(2, 0, true);
         click(control("cmdConfirm"));
+        const int ended = system->endCalls;
+        messages->answers.append(leave ? MsgResult::Yes : MsgResult::No);
         const bool closed = window->close();
         if (stop)
             click(control("cmdStop"));
+        const QString waiting = control<QLabel>("labReport")->text();
         held.release(), settle();
 
         EXPECT_EQ(during, (QStringList{"0 of 3", "正在删除数据库：Sales，第 1 个，共 3 个 1 秒",
-                                       "cmdStop"}));
+                                       "cmdStop", "cmdCancel", "imgExit"}));
         EXPECT_FALSE(closed);
-        EXPECT_EQ(messages->shown, (QList<Shown>{kQuestion, outcome}));
+        EXPECT_EQ(waiting, leave || stop ? "正在等待当前数据库删除完成…" : during[1]);
+        EXPECT_EQ(system->endCalls - ended, leave ? 1 : 0) << "the program ends after the run";
+        EXPECT_EQ(messages->shown, (QList<Shown>{kQuestion, kLeave, outcome}));
         EXPECT_EQ(progress(), QStringList{});
         EXPECT_EQ(usable(), before);
         EXPECT_EQ(ticks(), "---");
         EXPECT_EQ(listings().count(kSqlListing), 1);
         // Database names come from the server: never read as markup.
         EXPECT_EQ(control<QLabel>("labReport")->textFormat(), Qt::PlainText);
-        if (stop) {
+        if (stop || leave) {
             // The next run starts without the old stop request.
             click(control("cmdSelect"));
             confirmYes();

@@ -141,6 +141,8 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
         // However the run ended, the grid shows what is on the server now.
         if (m_reloadAfter)
             m_reload();
+        if (m_ended)
+            m_ended();
     };
     if (!m_start) {
         work();

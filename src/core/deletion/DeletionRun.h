@@ -34,6 +34,8 @@ public:
     bool DeleteDatabases = false;
 
     [[nodiscard]] bool running() const { return m_running; }
+    // Runs on the window's thread once a run that started is over, after the reload.
+    void setEnded(std::function<void()> ended) { m_ended = std::move(ended); }
 
 private:
     // The run over the confirmed rows and what the operator is told of it; false when it was
@@ -71,6 +73,7 @@ private:
     ProgressSink& m_progress;
     std::function<bool(const ListedRow&)> m_stillShown;
     std::function<void()> m_reload;
+    std::function<void()> m_ended;
     ConfirmedSelection m_selection; // the rows confirmed for this run, in grid order
     int m_done = 0;                 // ticked rows finished in this run
     int m_handled = 0;              // rows finished, refused or failed: the rest were left
