@@ -1,6 +1,7 @@
 #include "ui/frmSQLLogin.h"
 
 #include "core/app/ProgramState.h"
+#include "core/app/ServerWorker.h"
 #include "core/login/ManualLogin.h"
 #include "platform/Database.h"
 #include "ui/WindowDrag.h"
@@ -11,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -49,25 +51,6 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& fac
     return button;
 }
 
-// The wait cursor and a disabled OK button while the server is tried, so a second click cannot
-// start a second attempt and the operator sees that something is going on.
-class AttemptInProgress {
-public:
-    explicit AttemptInProgress(QPushButton* button) : m_button(button) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_button->setEnabled(false);
-        m_button->repaint();
-    }
-    ~AttemptInProgress() {
-        m_button->setEnabled(true);
-        QApplication::restoreOverrideCursor();
-    }
-    AttemptInProgress(const AttemptInProgress&) = delete;
-    AttemptInProgress& operator=(const AttemptInProgress&) = delete;
-
-private:
-    QPushButton* m_button;
-};
 } // namespace
 
 frmSQLLogin::frmSQLLogin(QWidget* parent)
@@ -146,7 +129,10 @@ frmSQLLogin::frmSQLLogin(QWidget* parent)
     WindowDrag::install(this);
 }
 
-frmSQLLogin::~frmSQLLogin() = default;
+frmSQLLogin::~frmSQLLogin() {
+    if (m_attempt)
+        showAttempt(false);
+}
 
 void frmSQLLogin::ConnSql() {
     Form_Load();
@@ -172,32 +158,52 @@ void frmSQLLogin::InitForm() {
     txtServerName->setEnabled(true);
 }
 
-bool frmSQLLogin::ConnectDB(DbError& failure) {
-    Read<std::unique_ptr<Database>> opened = openTestConnection(
-        txtServerName->text(), DatabaseName, txtUser->text(), txtPwd->text(), &failure);
-    TestConn = std::move(opened.value);
-    return TestConn != nullptr;
+void frmSQLLogin::cmdConfirm_Click() {
+    // One attempt at a time: a click queued meanwhile starts nothing.
+    if (m_attempt)
+        return;
+    auto attempt = std::make_shared<TestConnectionAttempt>();
+    attempt->params = {txtServerName->text(), DatabaseName, txtUser->text(), txtPwd->text()};
+    DatabaseConnector* connector = state().connector.get();
+    const bool started = state().worker().start(
+        [attempt, connector] { attemptTestConnection(*connector, *attempt); },
+        [dialog = QPointer<frmSQLLogin>(this), attempt] {
+            // An abandoned attempt's connection, if it came, closes unused.
+            if (dialog && dialog->m_attempt == attempt)
+                dialog->attemptEnded();
+        });
+    if (!started)
+        return;
+    m_attempt = std::move(attempt);
+    showAttempt(true);
 }
 
-void frmSQLLogin::cmdConfirm_Click() {
+void frmSQLLogin::showAttempt(bool trying) {
+    if (trying)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+    cmdConfirm->setEnabled(!trying);
+}
+
+void frmSQLLogin::attemptEnded() {
+    const std::shared_ptr<TestConnectionAttempt> attempt = std::move(m_attempt);
+    showAttempt(false);
     DbError failure;
-    bool connected = false;
-    {
-        const AttemptInProgress attempt(cmdConfirm);
-        connected = ConnectDB(failure);
-    }
-    if (connected) {
+    TestConn = takeTestConnection(*attempt, &failure).value;
+    const ConnectionParams& tried = attempt->params;
+    if (TestConn) {
         // As typed: a server name may legitimately end in a blank the server knows it by.
-        ServerName = txtServerName->text();
-        UserName = txtUser->text();
-        Password = txtPwd->text();
+        ServerName = tried.server;
+        UserName = tried.user;
+        Password = tried.password;
         Confirmed = true;
         closeLogin();
         return;
     }
     // A refused login only needs retyping; a server that cannot be reached is named with the
     // driver's reason, and its box is the one to correct.
-    const LoginFailureNotice notice = loginFailureNotice(txtServerName->text(), failure);
+    const LoginFailureNotice notice = loginFailureNotice(tried.server, failure);
     state().msg().ShowMsg(MsgKind::Error, notice.text);
     QLineEdit* retype = notice.serverUnreachable ? txtServerName : txtPwd;
     retype->selectAll();
@@ -217,6 +223,11 @@ void frmSQLLogin::reject() {
 }
 
 void frmSQLLogin::closeLogin() {
+    // Leaving abandons an attempt in hand: the dialog does not wait for the driver's time-out.
+    if (m_attempt) {
+        m_attempt.reset();
+        showAttempt(false);
+    }
     QDialog::done(QDialog::Rejected);
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/login/ManualLogin.h"
 #include "core/login/SqlLoginDialog.h"
 
 #include <QDialog>
 #include <QString>
+
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -11,7 +14,6 @@ class QPushButton;
 
 namespace quenlor {
 
-struct DbError;
 class PictureButton;
 
 // The manual server login: server, login and password, tried against the server's master
@@ -28,10 +30,9 @@ public:
 
     void Form_Load();
     void InitForm();
-    // Opens the test connection with the boxes' texts exactly as typed; the driver's failure
-    // goes to `failure`.
-    [[nodiscard]] bool ConnectDB(DbError& failure);
 
+    // Tries the boxes' texts exactly as typed on the server worker; the dialog keeps turning
+    // meanwhile, and closing it abandons the attempt.
     void cmdConfirm_Click();
     void cmdCancel_Click();
     void picExit_Click();
@@ -46,6 +47,13 @@ protected:
 
 private:
     void closeLogin();
+    // The wait cursor and a disabled OK button while the server is tried.
+    void showAttempt(bool trying);
+    // The attempt in hand has ended: the dialog closes on a working login, else says why.
+    void attemptEnded();
+
+    // The attempt in hand, shared with the server worker; none when idle or abandoned.
+    std::shared_ptr<TestConnectionAttempt> m_attempt;
 
     QString DatabaseName;
 

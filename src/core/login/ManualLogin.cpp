@@ -21,20 +21,31 @@ void LoadLoginDefaults(SqlLoginDialog& dialog) {
 Read<std::unique_ptr<Database>> openTestConnection(const QString& server, const QString& database,
                                                    const QString& user, const QString& password,
                                                    DbError* failure) {
-    ProgramState& s = state();
-    DbError error;
+    TestConnectionAttempt attempt{{server, database, user, password}, nullptr, {}};
+    attemptTestConnection(*state().connector, attempt);
+    return takeTestConnection(attempt, failure);
+}
+
+void attemptTestConnection(DatabaseConnector& connector, TestConnectionAttempt& attempt) {
     try {
-        auto conn = s.connector->open({server, database, user, password});
-        if (conn && conn->isOpen())
-            return {std::move(conn), Outcome::done()};
-        error = DbError{QString(), -1, QStringLiteral("连接未能打开。")};
+        attempt.opened = connector.open(attempt.params);
+        if (attempt.opened && attempt.opened->isOpen())
+            return;
+        attempt.opened.reset();
+        attempt.failure = DbError{QString(), -1, QStringLiteral("连接未能打开。")};
     } catch (const DbError& e) {
-        error = e;
+        attempt.failure = e;
     }
-    s.lastError.set(error.number, error.description);
+}
+
+Read<std::unique_ptr<Database>> takeTestConnection(TestConnectionAttempt& attempt,
+                                                   DbError* failure) {
+    if (attempt.opened)
+        return {std::move(attempt.opened), Outcome::done()};
+    state().lastError.set(attempt.failure.number, attempt.failure.description);
     if (failure)
-        *failure = error;
-    return {nullptr, Outcome::failed(error)};
+        *failure = attempt.failure;
+    return {nullptr, Outcome::failed(attempt.failure)};
 }
 
 namespace {

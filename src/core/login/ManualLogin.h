@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/Outcome.h"
+#include "platform/Database.h"
 
 #include <QString>
 
@@ -8,9 +9,7 @@
 
 namespace quenlor {
 
-class Database;
 class SqlLoginDialog;
-struct DbError;
 
 // Shows the manual server login dialog, preset from Config.ini; true when the operator confirmed
 // a working login, which is then in SqlServer, SqlUser and SqlPassword. When the operator gives
@@ -23,6 +22,18 @@ struct DbError;
 [[nodiscard]] Read<std::unique_ptr<Database>>
 openTestConnection(const QString& server, const QString& database, const QString& user,
                    const QString& password, DbError* failure = nullptr);
+
+// openTestConnection in two halves, so the dialog's thread need not wait for the driver: the
+// attempt touches nothing but the connector (it runs on the server worker); taking its result
+// records the failure as openTestConnection does.
+struct TestConnectionAttempt {
+    ConnectionParams params;
+    std::unique_ptr<Database> opened;
+    DbError failure;
+};
+void attemptTestConnection(DatabaseConnector& connector, TestConnectionAttempt& attempt);
+[[nodiscard]] Read<std::unique_ptr<Database>> takeTestConnection(TestConnectionAttempt& attempt,
+                                                                 DbError* failure = nullptr);
 
 // What the login dialog tells the operator after a failed test connection.
 struct LoginFailureNotice {
