@@ -18,11 +18,12 @@ std::unique_ptr<SqlLoginDialog> QtWindowFactory::createSqlLoginDialog() {
     return std::make_unique<frmSQLLogin>();
 }
 
-void QtWindowFactory::showMainWindow() {
+void QtWindowFactory::showMainWindow(std::function<void()> startup) {
     if (!m_main) {
         m_main = std::make_unique<frmMain>();
-        // The lists and the first listing are read on the server worker while the window shows.
-        m_main->Form_Load();
+        // The start-up work, the lists and the first listing are read on the server worker
+        // while the window shows.
+        m_main->Form_Load(std::move(startup));
     }
     m_main->show();
     m_main->raise();

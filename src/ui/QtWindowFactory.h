@@ -16,7 +16,7 @@ public:
 
     std::unique_ptr<MessageSink> createMessageDialog() override;
     std::unique_ptr<SqlLoginDialog> createSqlLoginDialog() override;
-    void showMainWindow() override;
+    void showMainWindow(std::function<void()> startup) override;
 
     // The main window once shown, else null.
     [[nodiscard]] frmMain* mainWindow() const { return m_main.get(); }

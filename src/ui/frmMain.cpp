@@ -295,14 +295,21 @@ void frmMain::setTwipsGeometry(QWidget* widget, const FrameRect& r) {
 
 // --- Loading ---
 
-void frmMain::Form_Load() {
+void frmMain::Form_Load(std::function<void()> startup) {
     InitFormInfo();
-    readChoice(m_listing.choiceRequest(std::nullopt));
+    const bool connecting = bool(startup);
+    readChoice(m_listing.choiceRequest(std::nullopt), [startup = std::move(startup)] {
+        if (startup)
+            startup();
+        // Waits a few seconds at most; without the network the last Readme.txt or the defaults
+        // serve.
+        RefreshReadmeInfo();
+    });
+    if (connecting)
+        m_busyText = QStringLiteral("正在连接服务器…");
 }
 
 void frmMain::InitFormInfo() {
-    // Waits a few seconds at most; without the network the last Readme.txt or the defaults serve.
-    RefreshReadmeInfo();
     // A caption too long for its bar ends in "…"; the whole of it is the bar's tooltip.
     const QString caption = FormCaption();
     labCaption->setText(labCaption->fontMetrics().elidedText(caption, Qt::ElideRight,
@@ -311,15 +318,24 @@ void frmMain::InitFormInfo() {
     imgLogo->setToolTip(plainToolTip(state().ReadmeIntro));
 }
 
-void frmMain::readChoice(ChoiceRead request) {
+void frmMain::readChoice(ChoiceRead request, std::function<void()> loading) {
     auto read = std::make_shared<ChoiceRead>(std::move(request));
     const Selection expected{read->product, read->keepAccount ? read->keptAccount : kAllAccounts};
     m_busyText = MainListing::readingText(expected.listing());
-    state().worker().start([read] { MainListing::readChoice(*read); },
-                           [self = QPointer(this), read] {
-                               if (self)
-                                   self->showChoice(std::move(*read));
-                           });
+    const bool loaded = bool(loading);
+    state().worker().start(
+        [read, loading = std::move(loading)] {
+            if (loading)
+                loading();
+            MainListing::readChoice(*read);
+        },
+        [self = QPointer(this), read, loaded] {
+            if (!self)
+                return;
+            if (loaded)
+                self->InitFormInfo();
+            self->showChoice(std::move(*read));
+        });
 }
 
 void frmMain::showChoice(ChoiceRead read) {

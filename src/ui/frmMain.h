@@ -40,7 +40,9 @@ public:
     // The frame as last placed, in twips.
     [[nodiscard]] const FrameLayout& frameLayout() const { return m_frame; }
 
-    void Form_Load();
+    // Reads the server on the server worker: `startup` first when given (the program's start-up),
+    // then Readme.txt and the lists; the caption and the lists show once they are read.
+    void Form_Load(std::function<void()> startup = {});
     void Form_Resize();
 
     // Reads what the two lists select on the server worker; the grid shows it when it is read.
@@ -83,14 +85,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Refreshes and reads Readme.txt, then builds the caption and the logo's tooltip.
+    // Builds the caption and the logo's tooltip from Readme.txt and the server as read.
     void InitFormInfo();
     void createFrame();
     void createBody();
     void setTwipsGeometry(QWidget* widget, const FrameRect& r);
     // Reads a product's accounts and listing on the server worker (at start-up the product
-    // entries first); the lists and the grid show them when they are read.
-    void readChoice(ChoiceRead request);
+    // entries first, after `loading`); the lists and the grid show them when they are read, and
+    // after `loading` the caption too.
+    void readChoice(ChoiceRead request, std::function<void()> loading = {});
     void showChoice(ChoiceRead read);
     // Shows a listing read on the server worker and gives the grid its look.
     void showListing(ListingRead read);

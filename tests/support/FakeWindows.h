@@ -42,7 +42,11 @@ public:
         d->script = loginScript;
         return d;
     }
-    void showMainWindow() override { ++mainWindowShown; }
+    // Runs the start-up work as the window would, at once.
+    void showMainWindow(std::function<void()> startup) override {
+        ++mainWindowShown;
+        startup();
+    }
 };
 
 } // namespace quenlor::test

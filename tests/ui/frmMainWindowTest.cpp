@@ -29,10 +29,6 @@ const QString kSqlListing = sqlListing();
 // installed until a test says so.
 class FrmMainWindowTest : public StateFixture {
 protected:
-    FrmMainWindowTest() {
-        st().MasterConn = std::make_unique<FakeDatabase>(server, QStringLiteral("master"));
-        st().TempdbConn = std::make_unique<FakeDatabase>(server, QStringLiteral("Tempdb"));
-    }
     ~FrmMainWindowTest() override {
         // The window goes before the state that its listing reads.
         window.reset();
@@ -66,10 +62,14 @@ protected:
     }
     void threeDatabases() { databases({"Sales", "Stock", "Archive2019"}); }
 
-    // Creates, loads and shows the window as the program does.
+    // Creates, loads and shows the window as the program does: the window's first job opens the
+    // connections.
     void open() {
         window = std::make_unique<frmMain>();
-        window->Form_Load();
+        window->Form_Load([this] {
+            st().MasterConn = std::make_unique<FakeDatabase>(server, QStringLiteral("master"));
+            st().TempdbConn = std::make_unique<FakeDatabase>(server, QStringLiteral("Tempdb"));
+        });
         window->show();
         settle();
     }

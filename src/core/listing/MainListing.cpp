@@ -209,6 +209,9 @@ ChoiceRead MainListing::choiceRequest(std::optional<ProductFamily> product,
 }
 
 void MainListing::readChoice(ChoiceRead& read) {
+    // Start-up may have opened the connections and found the catalogue in this same job.
+    read.listing.conn = state().MasterConn.get();
+    read.listing.productSubType = state().ProductSubType;
     if (read.readProducts) {
         read.products = productEntries();
         read.product = read.products.value(0, ProductFamily::None);

@@ -108,9 +108,11 @@ void Main() {
     }
 
     if (loggedIn) {
-        OpenConnectionsAndDetect();
+        // The window shows at once; the server is read on the server worker meanwhile.
         if (s.windows)
-            s.windows->showMainWindow();
+            s.windows->showMainWindow(OpenConnectionsAndDetect);
+        else
+            OpenConnectionsAndDetect();
         return;
     }
 
