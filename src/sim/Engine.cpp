@@ -104,6 +104,12 @@ QList<QVariant> detail::rowOf(sqlite3_stmt* statement) {
 Engine::Engine(const Scenario& scenario, const QString& dataFolder, ReportedPaths reportedPaths)
     : m_server(scenario.server), m_reportedPaths(reportedPaths) {
     m_major = m_server.productVersion.section(u'.', 0, 0).toInt();
+    for (const auto& [pattern, ms] : m_server.delays)
+        m_faults << Fault{QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption),
+                          Fault::Kind::Delay,
+                          {},
+                          -1,
+                          ms};
     m_english = !m_server.language.startsWith(QLatin1String("zh"));
     try {
         load(scenario, dataFolder);

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -40,11 +41,14 @@ struct DatabaseState {
 
 // A way to make a statement fail, for the roads a real server takes only now and then.
 struct Fault {
-    enum class Kind { Error, Hang, Disconnect };
+    // Delay runs the statement after delayMs, as a long DROP DATABASE takes its time; other
+    // sessions are served meanwhile, and a cancel ends the wait without running it.
+    enum class Kind { Error, Hang, Disconnect, Delay };
     QRegularExpression statement;
     Kind kind = Kind::Error;
     Message error;
     int times = -1; // how many statements it catches; -1 for every one
+    int delayMs = 0;
 };
 
 // How the server names its data files to clients: as this system names them, or as a Windows
@@ -84,6 +88,8 @@ public:
     // Changes a database's flags, snapshot source or availability group as a scenario sets them.
     void changeDatabase(const QString& name, const std::function<void(DatabaseState&)>& change);
     void addFault(const Fault& fault);
+    // How many statements a Delay fault holds back right now.
+    [[nodiscard]] int delayedStatements() const { return m_delayed; }
     void clearFaults();
 
     // Time spent answering batches, and how many statements arrived.
@@ -159,6 +165,9 @@ public:
     std::optional<std::pair<QString, QString>> databaseNameBounds(const QString& pattern);
 
 private:
+    // Waits `ms` with the engine free for other sessions; the session's cancel ends the wait.
+    void waitUnlocked(std::unique_lock<std::recursive_mutex>& lock, int ms, Session& session);
+
     mutable std::recursive_mutex m_mutex;
     ServerDef m_server;
     ReportedPaths m_reportedPaths = ReportedPaths::Native;
@@ -179,6 +188,7 @@ private:
     QList<Fault> m_faults;
     std::chrono::nanoseconds m_busy{0};
     int m_statements = 0;
+    std::atomic<int> m_delayed{0};
     Session* m_current = nullptr; // the session whose batch is running, for the functions
 };
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace quenlor::sim {
 
@@ -223,8 +224,20 @@ std::optional<Kind> kindOf(const QString& statement) {
 
 } // namespace
 
+void Engine::waitUnlocked(std::unique_lock<std::recursive_mutex>& lock, int ms, Session& session) {
+    lock.unlock();
+    ++m_delayed;
+    QElapsedTimer waited;
+    waited.start();
+    while (!waited.hasExpired(ms) && !session.cancelled())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    --m_delayed;
+    lock.lock();
+    m_current = &session;
+}
+
 Reply Engine::batch(const QString& sql, Session& session) {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     QElapsedTimer timer;
     timer.start();
     m_current = &session;
@@ -251,8 +264,13 @@ Reply Engine::batch(const QString& sql, Session& session) {
             // Taken before a spent fault is removed, which frees it.
             const Fault::Kind kind = fault.kind;
             const Message error = fault.error;
+            const int delayMs = fault.delayMs;
             if (fault.times > 0 && --fault.times == 0)
                 m_faults.removeAt(i);
+            if (kind == Fault::Kind::Delay) {
+                waitUnlocked(lock, delayMs, session);
+                break;
+            }
             if (kind == Fault::Kind::Hang)
                 reply.neverAnswer = true;
             else if (kind == Fault::Kind::Disconnect)
@@ -262,7 +280,7 @@ Reply Engine::batch(const QString& sql, Session& session) {
             faulted = true;
             break;
         }
-        if (reply.neverAnswer || reply.disconnect)
+        if (reply.neverAnswer || reply.disconnect || session.cancelled())
             break;
         if (faulted)
             continue;

@@ -136,6 +136,9 @@ bool loadScenario(const QString& path, Scenario* scenario, QString* error) {
     s.server.language = text("language", s.server.language);
     s.server.user = text("user", s.server.user);
     s.server.password = text("password", s.server.password);
+    const QJsonObject delays = server.value(QLatin1String("delays")).toObject();
+    for (auto d = delays.begin(); d != delays.end(); ++d)
+        s.server.delays.append({d.key(), d.value().toInt()});
 
     const QDir schemas(QFileInfo(path).absoluteDir().filePath(QStringLiteral("../schemas")));
     for (const QJsonValue& d : root.value(QLatin1String("databases")).toArray()) {

@@ -55,6 +55,8 @@ struct ServerDef {
     QString language = QStringLiteral("zh-CN");
     QString user = QStringLiteral("sa");
     QString password;
+    // Statements (a pattern, case-insensitive) that take this many milliseconds to run.
+    QList<QPair<QString, int>> delays;
 };
 
 // Expanded by the loader into account sets with one database per year.

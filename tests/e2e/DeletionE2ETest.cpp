@@ -1,9 +1,12 @@
 // Confirmed runs in each product mode, from the listing the operator ticks to the server's tables,
 // databases and data folders afterwards; and a database another program holds, which stops a run.
 
+#include "core/app/QueuedSinks.h"
+#include "core/app/ServerWorker.h"
 #include "e2e/ProgramOnServer.h"
 
 #include <QFileInfo>
+#include <QTimer>
 
 namespace quenlor {
 namespace {
@@ -221,6 +224,48 @@ INSTANTIATE_TEST_SUITE_P(Runs, DeletionE2E, ::testing::ValuesIn(kDeletions),
                          [](const ::testing::TestParamInfo<Deletion>& info) {
                              return std::string(info.param.name);
                          });
+
+class WorkerRunE2E : public test::ProgramOnServer {};
+
+// The run on the server worker, as the window starts it, while the server takes its time over a
+// drop: the test's thread serves a timer meanwhile, and a stop asked during the drop waits for
+// it, ends the run after that account set and starts the task service again.
+TEST_F(WorkerRunE2E, TheCallerKeepsTurningAndAStopWaitsForTheDropInHand) {
+    start("u8new");
+    const QString slow = QStringLiteral("drop database [UFDATA_001_2019]");
+    // Held back a second, as a large database takes its time.
+    sim().engine().addFault({QRegularExpression("^" + QRegularExpression::escape(slow) + "$"),
+                             sim::Fault::Kind::Delay, sim::Message(), 1, 1000});
+    QStringList service;
+    services->table = {ServiceInfo{"U8TaskService", "Running"}};
+    services->onCommand = [&](const QString& command) {
+        services->table[0].state = command.contains("STOP") ? "Stopped" : "Running";
+        service << command;
+    };
+    show(ProductFamily::UfSystem);
+    tick(0, "001"), tick(0, "002");
+    ServerWorker worker;
+    QueuedProgressSink queued(progress, worker);
+    DeletionRun onWorker{
+        queued, [this](const ListedRow& row) { return listing.stillShows(row); }, [] {},
+        [&](auto work, auto done) { return worker.start(std::move(work), std::move(done)); }};
+    messages->answers.append(MsgResult::Yes);
+    onWorker.cmdConfirm_Click(listing.confirmedSelection(), true);
+
+    ASSERT_TRUE(test::turnUntil([&] { return sim().engine().delayedStatements() == 1; }));
+    bool served = false;
+    QTimer::singleShot(10, [&] { served = sim().engine().delayedStatements() == 1; });
+    EXPECT_TRUE(test::turnUntil([&] { return served; }))
+        << "no timer served while the drop was in hand";
+    worker.requestStop();
+    ASSERT_TRUE(test::turnUntil([&] { return !worker.busy(); }));
+
+    EXPECT_FALSE(sim().engine().database("UFDATA_001_2019")) << "the drop in hand finished";
+    EXPECT_TRUE(sim().engine().database("UFDATA_002_2020")) << "the next account set stayed";
+    EXPECT_TRUE(messages->shown.last().second.startsWith("已停止：已完成 1 项，其余 1 项未处理。"));
+    ASSERT_EQ(service.size(), 2);
+    EXPECT_TRUE(service[0].contains("STOP") && !service[1].contains("STOP"));
+}
 
 } // namespace
 } // namespace quenlor

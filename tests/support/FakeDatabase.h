@@ -53,7 +53,9 @@ class FakeDatabase final : public Database {
 public:
     FakeDatabase(FakeServer& server, QString database)
         : m_server(server), m_db(std::move(database)) {}
-    bool isOpen() const override { return true; }
+    bool isOpen() const override { return !m_lost; }
+    // The link drops: the driver knows the connection is dead.
+    void lose() { m_lost = true; }
     QueryResult query(const QString& sql) override { return m_server.run(m_db, sql, true); }
     void execute(const QString& sql) override { m_server.run(m_db, sql, false); }
     void beginTrans() override { m_server.record(m_db, QStringLiteral("BEGIN")); }
@@ -64,6 +66,7 @@ public:
 private:
     FakeServer& m_server;
     QString m_db;
+    bool m_lost = false;
 };
 
 class FakeConnector final : public DatabaseConnector {

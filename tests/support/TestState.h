@@ -13,8 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace quenlor::test {
@@ -44,5 +47,13 @@ protected:
 private:
     std::unique_ptr<ProgramState> m_saved;
 };
+
+// Lets this thread's event loop turn until `done` holds, 10 seconds at most; whether it held.
+inline bool turnUntil(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    for (clock.start(); !done() && !clock.hasExpired(10000);)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
 
 } // namespace quenlor::test

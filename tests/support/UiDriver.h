@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/ProgramState.h"
+#include "support/TestState.h"
 
 #include <gtest/gtest.h>
 
@@ -57,14 +58,6 @@ private:
     bool m_stepped = false;
     QPointer<QWidget> m_dialog;
 };
-
-// Lets the window's thread turn until `done` holds, 10 seconds at most; whether it held.
-inline bool turnUntil(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    for (clock.start(); !done() && !clock.hasExpired(10000);)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
-}
 
 // Lets the window's thread turn until the server worker's job in hand is done and shown. Input
 // given while a job is in hand does not wait for it.

@@ -7,6 +7,7 @@
 #include "core/deletion/DropDB.h"
 #include "core/deletion/ProgressSink.h"
 #include "core/deletion/ServiceControl.h"
+#include "core/startup/Startup.h"
 
 namespace quenlor {
 
@@ -170,29 +171,33 @@ bool DeletionRun::runRows() {
     };
 
     bool ok = false;
-    switch (m_selection.listing) {
-    case ListingKind::AccountSets:
-    case ListingKind::Years: {
-        const bool serviceInstalled = ServiceExists(kTaskServiceName);
-        if (newer && serviceInstalled && DeleteDatabases && !stopTaskService())
+    // A connection lost since the listing is opened again first; else nothing is done.
+    if (const Outcome reopened = ReopenLostConnections(); !reopened)
+        m_failure = reopened;
+    else
+        switch (m_selection.listing) {
+        case ListingKind::AccountSets:
+        case ListingKind::Years: {
+            const bool serviceInstalled = ServiceExists(kTaskServiceName);
+            if (newer && serviceInstalled && DeleteDatabases && !stopTaskService())
+                break;
+            ok = m_selection.listing == ListingKind::AccountSets
+                     ? DeleteDB_UF()
+                     : DeleteDB_UF_Year(m_selection.accountCode);
             break;
-        ok = m_selection.listing == ListingKind::AccountSets
-                 ? DeleteDB_UF()
-                 : DeleteDB_UF_Year(m_selection.accountCode);
-        break;
-    }
-    case ListingKind::TplusAccounts:
-        ok = DeleteDB_TN();
-        break;
-    case ListingKind::Databases:
-        // Without the service there is nothing to stop, and the databases can go all the same.
-        if (newer && DeleteDatabases && ServiceExists(kTaskServiceName) && !stopTaskService())
+        }
+        case ListingKind::TplusAccounts:
+            ok = DeleteDB_TN();
             break;
-        ok = DeleteDB_SQL();
-        break;
-    case ListingKind::None:
-        break;
-    }
+        case ListingKind::Databases:
+            // Without the service there is nothing to stop, and the databases can go all the same.
+            if (newer && DeleteDatabases && ServiceExists(kTaskServiceName) && !stopTaskService())
+                break;
+            ok = DeleteDB_SQL();
+            break;
+        case ListingKind::None:
+            break;
+        }
 
     if (serviceStopped)
         restartTaskService();

@@ -4,6 +4,7 @@
 #include "core/db/QueryHelpers.h"
 #include "core/db/SqlText.h"
 #include "core/login/clsUFLogin.h"
+#include "core/startup/Startup.h"
 #include "platform/Database.h"
 
 namespace quenlor {
@@ -209,15 +210,20 @@ ChoiceRead MainListing::choiceRequest(std::optional<ProductFamily> product,
 }
 
 void MainListing::readChoice(ChoiceRead& read) {
-    // Start-up may have opened the connections and found the catalogue in this same job.
-    read.listing.conn = state().MasterConn.get();
+    // Start-up may have opened the connections and found the catalogue in this same job. When a
+    // lost connection cannot be opened again, that is the failure told and nothing is read.
+    const Outcome reopened = ReopenLostConnections();
+    read.listing.conn = reopened ? state().MasterConn.get() : nullptr;
     read.listing.productSubType = state().ProductSubType;
     if (read.readProducts) {
         read.products = productEntries();
         read.product = read.products.value(0, ProductFamily::None);
     }
     read.choice = productChoice(read.product);
-    read.choice.accounts = readAccountEntries(read.product, read.failure);
+    if (reopened)
+        read.choice.accounts = readAccountEntries(read.product, read.failure);
+    else
+        read.failure = reopened.text();
     read.account = read.keepAccount && read.choice.accounts.contains(read.keptAccount)
                        ? read.keptAccount
                        : read.choice.accounts.value(0);
@@ -344,6 +350,11 @@ void MainListing::readListing(ListingRead& read) {
     // result without column names (no result set at all) still shows it.
     read.header = layout->header;
     try {
+        if (read.conn && !read.conn->isOpen()) {
+            if (const Outcome reopened = ReopenLostConnections(); !reopened)
+                throw DbError{QString(), reopened.number(), reopened.text()};
+            read.conn = state().MasterConn.get();
+        }
         if (!read.conn || !read.conn->isOpen())
             throw DbError{QString(), 0, kNoConnection};
         const QueryResult result = read.conn->query(sql);

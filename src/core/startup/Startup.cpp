@@ -84,6 +84,25 @@ void OpenConnectionsAndDetect() {
     s.SystemConn = open(s.SystemDbName);
 }
 
+Outcome ReopenLostConnections() {
+    ProgramState& s = state();
+    const std::pair<std::unique_ptr<Database>*, QString> connections[] = {
+        {&s.TempdbConn, QStringLiteral("Tempdb")},
+        {&s.MasterConn, QStringLiteral("master")},
+        {&s.SystemConn, s.SystemDbName}};
+    for (const auto& [conn, database] : connections) {
+        if (!*conn || (*conn)->isOpen())
+            continue;
+        Read<std::unique_ptr<Database>> reopened = OpenConn(database);
+        if (!reopened.value)
+            return Outcome::failed(kServerUnreachableText.arg(s.SqlServer) +
+                                       reopened.outcome.text(),
+                                   reopened.outcome.number());
+        *conn = std::move(reopened.value);
+    }
+    return Outcome::done();
+}
+
 void Main() {
     ProgramState& s = state();
     s.ErrorText.clear();

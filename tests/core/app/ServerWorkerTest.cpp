@@ -51,14 +51,12 @@ TEST_F(ServerWorkerTest, JobsReachTheWindowInOrderAndItsAnswersReachTheJob) {
         st().frmMsg.reset(window);
         QueuedProgressSink progress(*window, st().worker());
         bool onWorker = false, done = false, second = false;
-        QEventLoop loop;
         ASSERT_TRUE(
             st().worker().start([&] { onWorker = st().worker().onWorkerThread(), job(progress); },
-                                [&] { done = !st().serverBusy(), loop.quit(); }));
+                                [&] { done = !st().serverBusy(); }));
         EXPECT_FALSE(st().worker().start([&] { second = true; }));
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-        loop.exec();
-        EXPECT_TRUE(onWorker && done && !second);
+        EXPECT_TRUE(test::turnUntil([&] { return done; }));
+        EXPECT_TRUE(onWorker && !second);
         EXPECT_EQ(window->log.join('|'), log);
     }
 }

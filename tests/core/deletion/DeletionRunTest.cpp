@@ -238,6 +238,20 @@ TEST_F(DeletionRunTest, ServiceThatWillNotStopAbortsBeforeAnyStatement) {
     EXPECT_EQ(reloads, 0);
 }
 
+// A connection lost since the listing that cannot be opened again: nothing reaches the server or
+// the service, and the operator reads why.
+TEST_F(DeletionRunTest, LostConnectionThatCannotBeOpenedAgainAbortsBeforeAnyStatement) {
+    newerCatalogue();
+    st().SqlServer = "srv";
+    static_cast<test::FakeDatabase&>(*st().MasterConn).lose();
+    server.failNextOpens(1, DbError{"08001", 20009, "Adaptive Server is unavailable"});
+    confirm(ticked(Years, {year(2, "2015-2016")}));
+    EXPECT_EQ(server.log, QStringList{});
+    EXPECT_EQ(messages->shown,
+              confirmedThen(4, "无法连接到服务器 srv：Adaptive Server is unavailable"));
+    EXPECT_EQ(reloads, 0);
+}
+
 // --- Rows refused before anything runs ---
 
 // The operator is told why (or asked, and says no); nothing reaches the server or the service.

@@ -85,6 +85,36 @@ TEST_F(MainListingTest, FailingListingShowsTheServersTextAndKeepsHeaderAndPlaceh
     EXPECT_EQ(row(1), (QStringList{"", "", "", ""}));
 }
 
+// A connection lost since the last action is opened again, once per action, with the same login;
+// a server that cannot be reached is named with the driver's text, and nothing is read.
+TEST_F(MainListingTest, LostConnectionIsOpenedAgainByTheNextAction) {
+    st().SqlServer = "srv", st().SqlUser = "sa", st().SqlPassword = "pw";
+    const DbError gone{"08001", 20009, "Adaptive Server is unavailable"};
+    const std::tuple<const char*, bool, int, QStringList> rows[] = {
+        {"nothing lost", false, 0, {"master: " + test::accountSetListing()}},
+        {"server back", true, 0, {"master: " + test::accountSetListing()}},
+        {"server gone", true, 1, {}},
+    };
+    for (const auto& [name, lost, refused, statements] : rows) {
+        SCOPED_TRACE(name);
+        st().MasterConn = std::make_unique<test::FakeDatabase>(server, QStringLiteral("master"));
+        if (lost)
+            static_cast<test::FakeDatabase&>(*st().MasterConn).lose();
+        server.failNextOpens(refused, gone);
+        server.opens.clear(), server.log.clear(), messages->shown.clear();
+        load(ProductFamily::U8, "全部");
+        QStringList opened;
+        for (const ConnectionParams& p : server.opens)
+            opened << QStringList{p.server, p.database, p.user, p.password}.join('|');
+        EXPECT_EQ(opened, lost ? QStringList{"srv|master|sa|pw"} : QStringList{});
+        EXPECT_EQ(server.log, statements);
+        using Shown = QList<QPair<short, QString>>;
+        EXPECT_EQ(
+            messages->shown,
+            (refused == 0 ? Shown{} : Shown{{4, "无法连接到服务器 srv：" + gone.description}}));
+    }
+}
+
 // A failed look-up counts as a missing catalogue, and SQL is always offered; a catalogue without
 // account sets still offers 全部, which lists the databases outside it; a failed account list
 // offers nothing. Read as on the server worker, the choice sends the listing's statements in the
