@@ -2,10 +2,15 @@
 // databases), through the real ODBC driver and TCP: start-up to a filled grid, a listing
 // refresh, and a run of 100 deletions. Each result carries the server's share (time the
 // simulator spent answering) and the client's (everything else: the program, the driver, the
-// network). Run: build/<preset>/bench/quenlor_bench --benchmark_filter=Simulated
+// network). Last, the window's thread while the server worker does the same: the longest it
+// went without turning its event loop. Run: build/<preset>/bench/quenlor_bench
+// --benchmark_filter=Simulated
 #include "core/app/ProgramState.h"
+#include "core/app/QueuedSinks.h"
+#include "core/app/ServerWorker.h"
 #include "core/deletion/DeletionRun.h"
 #include "core/listing/MainListing.h"
+#include "core/login/ManualLogin.h"
 #include "core/startup/Startup.h"
 #include "platform/Services.h"
 #include "support/FakeAutomation.h"
@@ -17,7 +22,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <chrono>
 #include <memory>
@@ -192,5 +199,74 @@ BENCHMARK(BM_SimulatedRunOf100Deletions)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3);
+
+// --- The window's thread while the server worker works ---
+
+// The longest interval, in milliseconds, between two turns of this thread's event loop (as the
+// window's) from `begin` until the server worker is idle again; a 10 ms timer ticks meanwhile.
+double longestStallMs(ServerWorker& worker, const std::function<void()>& begin) {
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    clock.start();
+    ticker.start(10);
+    begin();
+    QEventLoop loop;
+    while (worker.busy())
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    return double(std::max(longest, clock.elapsed() - last));
+}
+
+// As the window works them: the login dialog's attempt, start-up to a filled grid, a refresh of
+// the account list and listing, and a run of 100 account sets with each of its 1,000 drops held
+// back 20 ms by the server; each read on the server worker and shown on this thread.
+void BM_SimulatedWindowStalls(benchmark::State& state) {
+    for (auto _ : state) {
+        test::SimulatedServer server(QStringLiteral("large"));
+        Client client(server);
+        ServerWorker worker;
+        TestConnectionAttempt attempt{
+            {server.address(), "master", server.user(), server.password()}, nullptr, {}};
+        state.counters["login_ms"] = longestStallMs(worker, [&] {
+            worker.start([&] { attemptTestConnection(*quenlor::state().connector, attempt); });
+        });
+        const auto readChoice = [&](std::function<void()> first) {
+            auto read = std::make_shared<ChoiceRead>(client.listing.choiceRequest(std::nullopt));
+            worker.start(
+                [read, first] {
+                    if (first)
+                        first();
+                    MainListing::readChoice(*read);
+                },
+                [&, read] { (void)client.listing.takeChoice(std::move(*read)); });
+        };
+        state.counters["startup_ms"] =
+            longestStallMs(worker, [&] { readChoice(OpenConnectionsAndDetect); });
+        state.counters["refresh_ms"] = longestStallMs(worker, [&] { readChoice({}); });
+        if (client.listing.grid().rowCount() != 999)
+            state.SkipWithError("the grid does not list the 999 account sets");
+
+        for (int row = 1; row <= 100; ++row)
+            client.listing.toggleTick(row, 0);
+        server.engine().addFault({QRegularExpression("^drop database "), sim::Fault::Kind::Delay,
+                                  sim::Message(), -1, 20});
+        client.messages()->answers = {MsgResult::Yes};
+        test::SilentProgress progress;
+        QueuedProgressSink queued(progress, worker);
+        DeletionRun run(
+            queued, [&](const ListedRow& row) { return client.listing.stillShows(row); }, [] {},
+            [&](auto work, auto done) { return worker.start(std::move(work), std::move(done)); });
+        state.counters["run_ms"] = longestStallMs(
+            worker, [&] { run.cmdConfirm_Click(client.listing.confirmedSelection(), true); });
+        if (server.engine().databaseNames().size() != 10005 - 1000)
+            state.SkipWithError("the run did not drop exactly 1,000 databases");
+    }
+}
+BENCHMARK(BM_SimulatedWindowStalls)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

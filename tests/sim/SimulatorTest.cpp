@@ -516,5 +516,26 @@ TEST(Engine, AnswersStatementsAsTheServerDoes) {
     }
 }
 
+// A scenario's delay holds its statement back with the engine free for other sessions; a cancel
+// ends the wait and the statement does not run.
+TEST(Engine, DelayedStatementLeavesTheEngineFreeUntilCancelled) {
+    Scenario scenario;
+    QString error;
+    ASSERT_TRUE(
+        loadScenario(QDir(scenarioFolder()).filePath(u"realistic.json"_s), &scenario, &error));
+    scenario.server.delays = {{u"^drop database HRDB$"_s, 60000}};
+    QTemporaryDir data;
+    Engine engine(scenario, data.path());
+    Session held, other;
+    const QString count = u"select count(*) from master..sysdatabases where name='HRDB'"_s;
+    std::thread dropping([&] { (void)engine.batch(u"drop database HRDB"_s, held); });
+    while (engine.delayedStatements() == 0)
+        std::this_thread::yield();
+    EXPECT_EQ(shown(engine.batch(count, other)), "1") << "another session is answered meanwhile";
+    held.cancel->store(true);
+    dropping.join();
+    EXPECT_EQ(shown(engine.batch(count, other)), "1") << "the cancelled drop did not run";
+}
+
 } // namespace
 } // namespace quenlor::sim::test

@@ -55,8 +55,7 @@ TEST_F(ServerWorkerTest, JobsReachTheWindowInOrderAndItsAnswersReachTheJob) {
             st().worker().start([&] { onWorker = st().worker().onWorkerThread(), job(progress); },
                                 [&] { done = !st().serverBusy(); }));
         EXPECT_FALSE(st().worker().start([&] { second = true; }));
-        EXPECT_TRUE(test::turnUntil([&] { return done; }));
-        EXPECT_TRUE(onWorker && !second);
+        EXPECT_TRUE(test::turnUntil([&] { return done; }) && onWorker && !second);
         EXPECT_EQ(window->log.join('|'), log);
     }
 }
