@@ -145,9 +145,12 @@ void removeOrphanedPlansAndTaskLogs(Database* conn) {
 // Drops the databases a query lists, removing each data file's folder when it is left empty.
 // Ends at the first database that cannot be dropped, with its failure. A folder that cannot be
 // removed is no failure of the drop.
-void dropListed(const QueryResult& databases, Database* conn) {
+void dropListed(const QueryResult& databases, Database* conn, const DropNotice& dropping) {
     for (const QList<QVariant>& row : databases.rows) {
-        if (const Outcome dropped = DropDB(columnOf(databases, row, "name"), conn); !dropped)
+        const QString name = columnOf(databases, row, "name");
+        if (dropping)
+            dropping(name);
+        if (const Outcome dropped = DropDB(name, conn); !dropped)
             throw StepFailed{dropped};
         (void)RemoveEmptyDir(columnOf(databases, row, "filename"));
     }
@@ -192,7 +195,7 @@ QString yearDatabases(const QString& accountCode, const QString& year) {
 }
 
 Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases,
-                     bool* catalogueRemoved) {
+                     bool* catalogueRemoved, const DropNotice& dropping) {
     if (!isValidAccountCode(accountCode))
         return Outcome::failed(
             S("账套号“%1”无效（应为 3 位字母或数字），未执行任何删除。").arg(accountCode));
@@ -255,13 +258,13 @@ Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteData
         const QString firstFile = columnOf(dbs, dbs.rows.first(), "filename");
         const qsizetype zt = firstFile.toUpper().indexOf(S("ZT"));
         const QString accountFolder = firstFile.left((zt < 0 ? 0 : zt + 1) + 5);
-        dropListed(dbs, conn);
+        dropListed(dbs, conn, dropping);
         (void)RemoveEmptyDir(accountFolder);
     });
 }
 
 Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database* conn,
-                      bool deleteDatabases) {
+                      bool deleteDatabases, const DropNotice& dropping) {
     if (!isValidAccountCode(accountCode))
         return Outcome::failed(
             S("账套号“%1”无效（应为 3 位字母或数字），未执行任何删除。").arg(accountCode));
@@ -276,7 +279,7 @@ Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database*
                 const QueryResult dbs =
                     conn->query(S("select name,filename from master..sysdatabases where ") +
                                 yearDatabases(accountCode, year));
-                dropListed(dbs, conn);
+                dropListed(dbs, conn, dropping);
             });
             !dropped)
             return dropped;
@@ -300,7 +303,7 @@ Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database*
 }
 
 Outcome DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDatabases,
-                     bool* catalogueRemoved) {
+                     bool* catalogueRemoved, const DropNotice& dropping) {
     // An empty name is allowed: an account of the catalogue whose database is gone has none, and
     // it matches nothing below.
     if (databaseName.size() > 128)
@@ -375,7 +378,7 @@ Outcome DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDat
     return attempt([&] {
         const QueryResult dbs = conn->query(
             S("select name,filename from master..sysdatabases where name='") + name + S("'"));
-        dropListed(dbs, conn);
+        dropListed(dbs, conn, dropping);
     });
 }
 

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace quenlor {
 
 class Database;
@@ -20,20 +22,25 @@ class Database;
 [[nodiscard]] QString accountSetDatabases(const QString& accountCode);
 [[nodiscard]] QString yearDatabases(const QString& accountCode, const QString& year);
 
+// Told the name of each database just before it is dropped.
+using DropNotice = std::function<void(const QString& database)>;
+
 // Removes an account set of the ufsystem catalogue (one transaction) and, with deleteDatabases,
 // drops its databases and removes the folders they leave empty. catalogueRemoved, when given,
 // tells whether the catalogue's rows went, whatever became of the databases.
 [[nodiscard]] Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases,
-                                   bool* catalogueRemoved = nullptr);
+                                   bool* catalogueRemoved = nullptr,
+                                   const DropNotice& dropping = {});
 
 // Removes one year of an account set: its databases first (with deleteDatabases), then its
 // catalogue rows in one transaction.
 [[nodiscard]] Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database* conn,
-                                    bool deleteDatabases);
+                                    bool deleteDatabases, const DropNotice& dropping = {});
 
 // Removes a T+ account from the UFTSystem catalogue (one transaction) and, with deleteDatabases,
 // drops its database.
 [[nodiscard]] Outcome DeleteAcc_TN(const QString& databaseName, Database* conn,
-                                   bool deleteDatabases, bool* catalogueRemoved = nullptr);
+                                   bool deleteDatabases, bool* catalogueRemoved = nullptr,
+                                   const DropNotice& dropping = {});
 
 } // namespace quenlor

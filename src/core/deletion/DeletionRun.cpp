@@ -347,7 +347,7 @@ bool DeletionRun::DeleteDB_UF() {
             return CheckDrops(accountSetDatabases(r.code), QString(), conn);
         },
         [this, conn](const AccountSetRow& r) {
-            return DeleteAcc_UF(r.code, conn, DeleteDatabases, &m_catalogueGone);
+            return DeleteAcc_UF(r.code, conn, DeleteDatabases, &m_catalogueGone, dropping());
         });
 }
 
@@ -389,10 +389,11 @@ bool DeletionRun::DeleteDB_UF_Year(const QString& accountCode) {
         }
         m_filesLeft << check.filesLeft;
     }
-    m_progress.setReport(S("正在删除账套:[") + accountCode + S("]") +
-                         rowOf<YearRow>(m_selection.rows.value(0)).name);
+    m_rowReport =
+        S("正在删除账套:[") + accountCode + S("]") + rowOf<YearRow>(m_selection.rows.value(0)).name;
+    m_progress.setReport(m_rowReport);
     m_catalogueGone = false;
-    m_failure = DeleteAcc_UF(accountCode, conn, DeleteDatabases, &m_catalogueGone);
+    m_failure = DeleteAcc_UF(accountCode, conn, DeleteDatabases, &m_catalogueGone, dropping());
     m_handled = int(m_selection.rows.size());
     if (!m_failure) {
         m_failedRow = label;
@@ -417,8 +418,9 @@ bool DeletionRun::walkRows(const std::function<QString(const Row&)>& caption,
             m_failedRow = rowLabel(r);
             break;
         }
-        m_progress.setReport(caption(rowOf<Row>(r)) +
-                             S("，第 %1 个，共 %2 个").arg(i + 1).arg(rows.size()));
+        m_rowReport =
+            caption(rowOf<Row>(r)) + S("，第 %1 个，共 %2 个").arg(i + 1).arg(rows.size());
+        m_progress.setReport(m_rowReport);
         const qsizetype filesBefore = m_filesLeft.size();
         if (!DeleteDatabases || rowMayGo(r, check(rowOf<Row>(r)))) {
             m_catalogueGone = false;
@@ -479,7 +481,8 @@ Outcome DeletionRun::deleteTplusRow(const TplusRow& row) {
     if (!name.outcome)
         return name.outcome;
     // An empty name matches nothing in the catalogue or on the server: the row is simply done.
-    return DeleteAcc_TN(name.value, state().MasterConn.get(), DeleteDatabases, &m_catalogueGone);
+    return DeleteAcc_TN(name.value, state().MasterConn.get(), DeleteDatabases, &m_catalogueGone,
+                        dropping());
 }
 
 Outcome DeletionRun::deleteYearRow(const YearRow& row) {
@@ -487,16 +490,23 @@ Outcome DeletionRun::deleteYearRow(const YearRow& row) {
     const QString& code = row.code;
     const QString& year = row.years;
     if (!newerCatalogue())
-        return DeleteYear_UF(code, year, conn, DeleteDatabases);
+        return DeleteYear_UF(code, year, conn, DeleteDatabases, dropping());
     // A range row of the newer catalogue: each of its years, oldest first.
     const int first = year.left(4).toInt();
     const int last = year.right(4).toInt();
     for (int y = first; y <= last; ++y) {
-        if (const Outcome done = DeleteYear_UF(code, QString::number(y), conn, DeleteDatabases);
+        if (const Outcome done =
+                DeleteYear_UF(code, QString::number(y), conn, DeleteDatabases, dropping());
             !done)
             return done;
     }
     return Outcome::done();
+}
+
+DropNotice DeletionRun::dropping() {
+    return [this](const QString& database) {
+        m_progress.setReport(m_rowReport + S("，数据库 ") + database);
+    };
 }
 
 void DeletionRun::restartTaskService() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/Outcome.h"
+#include "core/deletion/Catalogue.h"
 #include "core/deletion/DropCheck.h"
 #include "core/listing/Selection.h"
 
@@ -69,6 +70,9 @@ private:
     Outcome deleteTplusRow(const TplusRow& row);
     Outcome deleteYearRow(const YearRow& row);
     void restartTaskService();
+    // The report line of the row in hand, naming each database as it is dropped: the window
+    // counts the seconds the drop takes.
+    DropNotice dropping();
 
     ProgressSink& m_progress;
     std::function<bool(const ListedRow&)> m_stillShown;
@@ -83,6 +87,7 @@ private:
     QString m_failedRow;          // the row the run ended at with m_failure
     bool m_catalogueGone = false; // the row in hand lost its catalogue rows
     Outcome m_failure;            // why the run ended early; shown when it is over
+    QString m_rowReport;          // the report line of the row in hand
     Starter m_start;
     bool m_stopped = false;
     bool m_running = false; // on the window's thread, from the confirmation until done
