@@ -48,6 +48,7 @@ struct Deletion {
     const char* failsAt = nullptr; // a statement refused as if its database were in use
     bool stops = false;            // the operator stops after the first row
     bool filesStay = false;        // the dropped databases were offline: their files stay
+    bool linkLost = false;         // failsAt cuts its connection instead
     friend void PrintTo(const Deletion& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -132,6 +133,12 @@ const Deletion kDeletions[] = {
      {}, "", nullptr, nullptr, 4,
      "失败：账套[002]|“系统管理控制之外”|未处理：账套[009]", nullptr, nullptr,
      "^drop database \\[UFDATA_002_2021\\]$"},
+    // The same with the connection cut: the driver's text is told, and the reload after the run
+    // opens the connection again and lists what is there.
+    {"LostConnectionIsToldAndTheReloadOpensItAgain", "realistic", ProductFamily::UfSystem, "", 0,
+     "002,009", "UFDATA_002_2020", "", "001,002,003,005,008,009", "UFSystem", "002", nullptr, {},
+     {}, "", nullptr, nullptr, 4, "失败：账套[002]|未处理：账套[009]", nullptr, nullptr,
+     "^drop database \\[UFDATA_002_2021\\]$", false, false, true},
     {"StoppedRunIsSummedUpAndTheGridReloaded", "realistic", ProductFamily::UfSystem, "", 0,
      "001,002", "UFDATA_001_2021,UFDATA_001_2022,UFDATA_001_2023,UFDATA_001_2024,UFMeta_001", "",
      "002,003,005,008,009", "UFSystem", "001", nullptr, {}, {}, "", nullptr, nullptr, 1,
@@ -153,8 +160,10 @@ TEST_P(DeletionE2E, LeavesTheServerAsTheOperatorAsked) {
         sim().engine().addFault(
             sim::Fault{QRegularExpression(row.hangsAt), sim::Fault::Kind::Hang, {}, 1});
     if (row.failsAt)
-        sim().engine().addFault(sim::Fault{QRegularExpression(row.failsAt), sim::Fault::Kind::Error,
-                                           sim().engine().message(3702, "UFDATA_002_2021"), 1});
+        sim().engine().addFault(
+            sim::Fault{QRegularExpression(row.failsAt),
+                       row.linkLost ? sim::Fault::Kind::Disconnect : sim::Fault::Kind::Error,
+                       sim().engine().message(3702, "UFDATA_002_2021"), 1});
     if (row.blocked)
         sim().engine().changeDatabase(row.blocked, row.state);
     progress.stopAsked = row.stops;
