@@ -20,7 +20,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QThread>
 
 #include <cmath>
 #include <numbers>
@@ -514,11 +513,7 @@ void frmMain::cmdStop_Click() {
 }
 
 bool frmMain::stillShows(const ListedRow& confirmed) {
-    bool shown = false;
-    QMetaObject::invokeMethod(
-        this, [&] { shown = m_listing.stillShows(confirmed); },
-        QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection);
-    return shown;
+    return answerOn<bool>(this, [&] { return m_listing.stillShows(confirmed); });
 }
 
 void frmMain::runStarted() {

@@ -6,20 +6,6 @@
 
 namespace quenlor {
 
-namespace {
-
-// Runs call on owner's thread and returns its result; another thread waits for it there.
-template <typename R> R answerOn(QObject* owner, const std::function<R()>& call) {
-    if (QThread::currentThread() == owner->thread())
-        return call();
-    R result{};
-    QMetaObject::invokeMethod(
-        owner, [&] { result = call(); }, Qt::BlockingQueuedConnection);
-    return result;
-}
-
-} // namespace
-
 short QueuedMessageSink::ShowMsg(short InValue, const QString& Message) {
     return answerOn<short>(this, [&] { return m_target().ShowMsg(InValue, Message); });
 }

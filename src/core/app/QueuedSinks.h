@@ -4,12 +4,23 @@
 #include "core/deletion/ProgressSink.h"
 
 #include <QObject>
+#include <QThread>
 
 #include <functional>
 
 namespace quenlor {
 
 class ServerWorker;
+
+// Runs call on owner's thread and returns its result; another thread waits for it there.
+template <typename R> R answerOn(QObject* owner, const std::function<R()>& call) {
+    if (QThread::currentThread() == owner->thread())
+        return call();
+    R result{};
+    QMetaObject::invokeMethod(
+        owner, [&] { result = call(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
 
 // The operator's messages asked from another thread: the question goes to the sink of the
 // thread this object lives on (the window's) and the asking thread waits for the answer, while
