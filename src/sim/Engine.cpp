@@ -141,6 +141,8 @@ void Engine::load(const Scenario& scenario, const QString& dataFolder) {
                                     QString(),
                                     {},
                                     0,
+                                    8,
+                                    2,
                                     {},
                                     {}},
                         dataFolder);
@@ -211,8 +213,13 @@ void Engine::open() {
                       : QString()));
     exec(QStringLiteral("CREATE TABLE main.sysprocesses (spid INTEGER, dbid INTEGER, status TEXT, "
                         "loginame TEXT, program_name TEXT)"));
+    // Sizes in 8 KB pages; the log's file group is 0.
     exec(QStringLiteral("CREATE TABLE main.sysaltfiles (fileid INTEGER, dbid INTEGER, name TEXT "
-                        "COLLATE tsql, filename TEXT COLLATE tsql)"));
+                        "COLLATE tsql, filename TEXT COLLATE tsql, size INTEGER, groupid "
+                        "INTEGER)"));
+    exec(QStringLiteral("CREATE TEMP VIEW sys_master_files AS SELECT dbid AS database_id, fileid "
+                        "AS file_id, CASE groupid WHEN 0 THEN 1 ELSE 0 END AS type, name, "
+                        "filename AS physical_name, size FROM main.sysaltfiles"));
     createCatalogue(QStringLiteral("main"), SchemaDef{});
 }
 
@@ -261,11 +268,13 @@ void Engine::addDatabase(const DatabaseDef& def, const QString& dataFolder) {
                  {db.name, db.id, QStringLiteral("2020-01-01 08:00:00.000"), m_major * 10, reported,
                   statusBits(db.flags), 600 + m_major});
     static const QStringList fileColumns = {QStringLiteral("fileid"), QStringLiteral("dbid"),
-                                            QStringLiteral("name"), QStringLiteral("filename")};
+                                            QStringLiteral("name"),   QStringLiteral("filename"),
+                                            QStringLiteral("size"),   QStringLiteral("groupid")};
     insertValues(QStringLiteral("main"), QStringLiteral("sysaltfiles"), fileColumns,
-                 {1, db.id, db.name, reported});
-    insertValues(QStringLiteral("main"), QStringLiteral("sysaltfiles"), fileColumns,
-                 {2, db.id, db.name + QStringLiteral("_log"), reportedPath(db.logFile)});
+                 {1, db.id, db.name, reported, def.dataMb * 128, 1});
+    insertValues(
+        QStringLiteral("main"), QStringLiteral("sysaltfiles"), fileColumns,
+        {2, db.id, db.name + QStringLiteral("_log"), reportedPath(db.logFile), def.logMb * 128, 0});
     m_databases.insert(lower(db.name), db);
     m_names.add(db.name);
     m_propertyDatabase = nullptr;
@@ -463,6 +472,8 @@ void Engine::generate(const GenerateDef& def, const QString& dataFolder) {
                                     QString(),
                                     {},
                                     0,
+                                    8,
+                                    2,
                                     {},
                                     {}},
                         dataFolder);

@@ -274,8 +274,32 @@ std::optional<Message> Engine::dropBlocked(const DatabaseState& db) const {
 
 void Engine::procedure(const QString& statement, Session& session, Reply& reply) {
     const QList<sql::Token> tokens = significant(statement);
-    const qsizetype at = isWord(tokens, 0, "EXEC") || isWord(tokens, 0, "EXECUTE") ? 1 : 0;
-    const QString name = sql::unquoteName(tokens[at]);
+    qsizetype at = isWord(tokens, 0, "EXEC") || isWord(tokens, 0, "EXECUTE") ? 1 : 0;
+    // A procedure's name may come with its database and owner: msdb.dbo.name or msdb..name.
+    QString name = sql::unquoteName(tokens[at]);
+    QString full = name;
+    while (at + 1 < tokens.size() && tokens[at + 1].text == QLatin1String(".")) {
+        ++at;
+        full += u'.';
+        if (at + 1 < tokens.size() && tokens[at + 1].kind != sql::TokenKind::Symbol) {
+            name = sql::unquoteName(tokens[++at]);
+            full += name;
+        }
+    }
+    // msdb forgets a database's backups and restores; no history is kept here, so there is
+    // nothing more to do than to check the call.
+    if (full.compare(QLatin1String("msdb.dbo.sp_delete_database_backuphistory"),
+                     Qt::CaseInsensitive) == 0 ||
+        full.compare(QLatin1String("msdb..sp_delete_database_backuphistory"),
+                     Qt::CaseInsensitive) == 0) {
+        const bool named =
+            tokens.size() == at + 2 ||
+            (tokens.size() == at + 4 && tokens[at + 1].kind == sql::TokenKind::Variable &&
+             tokens[at + 2].text == QLatin1String("="));
+        if (!named || tokens.last().kind != sql::TokenKind::String)
+            reply.results << message(50000, statement);
+        return;
+    }
     // sp_dboption went away with SQL Server 2012.
     if (name.compare(QLatin1String("sp_dboption"), Qt::CaseInsensitive) != 0 || m_major > 10) {
         reply.results << message(2812, name);

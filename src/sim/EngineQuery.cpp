@@ -443,6 +443,13 @@ std::optional<sql::TableTarget> Engine::resolveTable(Context& context, const QSt
         target(QStringLiteral("master"));
         return sql::TableTarget{QStringLiteral("temp"), QStringLiteral("sys_databases")};
     }
+    if (owner.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0 &&
+        object.compare(QLatin1String("master_files"), Qt::CaseInsensitive) == 0) {
+        if (m_major < 9)
+            return std::nullopt;
+        target(QStringLiteral("master"));
+        return sql::TableTarget{QStringLiteral("temp"), QStringLiteral("sys_master_files")};
+    }
     // master's own tables, whatever database the statement names them in.
     for (const char* table : {"sysdatabases", "sysaltfiles", "sysprocesses"}) {
         if (object.compare(QLatin1String(table), Qt::CaseInsensitive) == 0) {

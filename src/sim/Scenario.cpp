@@ -149,6 +149,8 @@ bool loadScenario(const QString& path, Scenario* scenario, QString* error) {
         db.schema = o.value(QLatin1String("schema")).toString();
         db.flags = strings(o.value(QLatin1String("flags")));
         db.otherUsers = o.value(QLatin1String("otherUsers")).toInt();
+        db.dataMb = o.value(QLatin1String("dataMb")).toInt(db.dataMb);
+        db.logMb = o.value(QLatin1String("logMb")).toInt(db.logMb);
         db.snapshotOf = o.value(QLatin1String("snapshotOf")).toString();
         db.availabilityGroup = o.value(QLatin1String("availabilityGroup")).toString();
         if (db.name.isEmpty()) {

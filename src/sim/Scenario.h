@@ -44,6 +44,8 @@ struct DatabaseDef {
     QString schema; // a catalogue's table definitions, by schema name; empty for a plain one
     QStringList flags;
     int otherUsers = 0;
+    int dataMb = 8; // the sizes the server gives its files
+    int logMb = 2;
     QString snapshotOf;        // a database snapshot of that database
     QString availabilityGroup; // the availability group it is joined to; empty for none
 };

@@ -142,17 +142,22 @@ void removeOrphanedPlansAndTaskLogs(Database* conn) {
                         "(select ctaskid from UFSystem..ua_task)"));
 }
 
+void removeFolderOf(const QString& filePath, const DropHooks& hooks) {
+    if (hooks.removeFolder)
+        hooks.removeFolder(filePath);
+    else
+        (void)RemoveEmptyDir(filePath);
+}
+
 // Drops the databases a query lists, removing each data file's folder when it is left empty.
 // Ends at the first database that cannot be dropped, with its failure. A folder that cannot be
 // removed is no failure of the drop.
-void dropListed(const QueryResult& databases, Database* conn, const DropNotice& dropping) {
+void dropListed(const QueryResult& databases, Database* conn, const DropHooks& hooks) {
     for (const QList<QVariant>& row : databases.rows) {
         const QString name = columnOf(databases, row, "name");
-        if (dropping)
-            dropping(name);
-        if (const Outcome dropped = DropDB(name, conn); !dropped)
+        if (const Outcome dropped = DropWithHooks(name, conn, hooks); !dropped)
             throw StepFailed{dropped};
-        (void)RemoveEmptyDir(columnOf(databases, row, "filename"));
+        removeFolderOf(columnOf(databases, row, "filename"), hooks);
     }
 }
 
@@ -194,8 +199,20 @@ QString yearDatabases(const QString& accountCode, const QString& year) {
            S("'");
 }
 
+Outcome DropWithHooks(const QString& databaseName, Database* conn, const DropHooks& hooks) {
+    if (hooks.dropping)
+        hooks.dropping(databaseName);
+    const Outcome dropped = DropDB(databaseName, conn);
+    if (dropped && hooks.backupHistory) {
+        if (const Outcome history = DeleteBackupHistory(databaseName, conn);
+            !history && hooks.historyFailed)
+            hooks.historyFailed(databaseName, history);
+    }
+    return dropped;
+}
+
 Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteDatabases,
-                     bool* catalogueRemoved, const DropNotice& dropping) {
+                     bool* catalogueRemoved, const DropHooks& hooks) {
     if (!isValidAccountCode(accountCode))
         return Outcome::failed(
             S("账套号“%1”无效（应为 3 位字母或数字），未执行任何删除。").arg(accountCode));
@@ -258,13 +275,13 @@ Outcome DeleteAcc_UF(const QString& accountCode, Database* conn, bool deleteData
         const QString firstFile = columnOf(dbs, dbs.rows.first(), "filename");
         const qsizetype zt = firstFile.toUpper().indexOf(S("ZT"));
         const QString accountFolder = firstFile.left((zt < 0 ? 0 : zt + 1) + 5);
-        dropListed(dbs, conn, dropping);
-        (void)RemoveEmptyDir(accountFolder);
+        dropListed(dbs, conn, hooks);
+        removeFolderOf(accountFolder, hooks);
     });
 }
 
 Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database* conn,
-                      bool deleteDatabases, const DropNotice& dropping) {
+                      bool deleteDatabases, const DropHooks& hooks) {
     if (!isValidAccountCode(accountCode))
         return Outcome::failed(
             S("账套号“%1”无效（应为 3 位字母或数字），未执行任何删除。").arg(accountCode));
@@ -279,7 +296,7 @@ Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database*
                 const QueryResult dbs =
                     conn->query(S("select name,filename from master..sysdatabases where ") +
                                 yearDatabases(accountCode, year));
-                dropListed(dbs, conn, dropping);
+                dropListed(dbs, conn, hooks);
             });
             !dropped)
             return dropped;
@@ -303,7 +320,7 @@ Outcome DeleteYear_UF(const QString& accountCode, const QString& year, Database*
 }
 
 Outcome DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDatabases,
-                     bool* catalogueRemoved, const DropNotice& dropping) {
+                     bool* catalogueRemoved, const DropHooks& hooks) {
     // An empty name is allowed: an account of the catalogue whose database is gone has none, and
     // it matches nothing below.
     if (databaseName.size() > 128)
@@ -378,7 +395,7 @@ Outcome DeleteAcc_TN(const QString& databaseName, Database* conn, bool deleteDat
     return attempt([&] {
         const QueryResult dbs = conn->query(
             S("select name,filename from master..sysdatabases where name='") + name + S("'"));
-        dropListed(dbs, conn, dropping);
+        dropListed(dbs, conn, hooks);
     });
 }
 

@@ -6,6 +6,7 @@
 #include "core/deletion/Catalogue.h"
 #include "core/deletion/DropDB.h"
 #include "core/deletion/ProgressSink.h"
+#include "core/deletion/RecordingDatabase.h"
 #include "core/deletion/ServiceControl.h"
 #include "core/startup/Startup.h"
 
@@ -68,6 +69,18 @@ QString nameCondition(const QString& database) {
     return S("name='") + quoteLiteral(database) + S("'");
 }
 
+// The dry run's progress: nobody watches it and nobody stops it.
+class NoProgress final : public ProgressSink {
+public:
+    void runStarted() override {}
+    void runEnded() override {}
+    void showProgress(int) override {}
+    void hideProgress() override {}
+    void setProgressValue(int) override {}
+    void setReport(const QString&) override {}
+    bool stopRequested() override { return false; }
+};
+
 QString rowRefusal(int row, const char* what, const QString& value, const char* expected) {
     return S("第 %1 行的%2“%3”无效（应为%4），未删除任何内容。")
         .arg(row)
@@ -76,13 +89,62 @@ QString rowRefusal(int row, const char* what, const QString& value, const char* 
 
 } // namespace
 
+// The dry run in hand: its recording connection over the master connection and what it saw so
+// far.
+struct DeletionRun::Dry {
+    std::unique_ptr<RecordingDatabase> db;
+    RunPreview preview;
+    qsizetype rowStart = 0; // the first statement recorded for the row in hand
+
+    void closeRow() {
+        if (!preview.rows.isEmpty() && preview.rows.last().statements.isEmpty())
+            preview.rows.last().statements = db->recorded().mid(rowStart);
+    }
+    void beginRow(const QString& label) {
+        closeRow();
+        preview.rows << RowPreview{label, {}, {}, {}, {}, {}};
+        rowStart = db ? db->recorded().size() : 0;
+    }
+};
+
+DeletionRun::~DeletionRun() = default;
+
+RunPreview DeletionRun::dryRun(const ConfirmedSelection& selection, bool deleteDatabases,
+                               bool backupHistory) {
+    NoProgress nobody;
+    Dry dry;
+    dry.preview.deleteDatabases = deleteDatabases;
+    DeletionRun run(
+        nobody, [](const ListedRow&) { return true; }, [] {});
+    run.m_selection = selection;
+    if (const QString why = run.refusal(); !why.isEmpty()) {
+        dry.preview.outcome = Outcome::failed(why);
+        return std::move(dry.preview);
+    }
+    run.DeleteDatabases = deleteDatabases;
+    run.m_backupHistory = backupHistory;
+    run.m_dry = &dry;
+    run.course();
+    dry.closeRow();
+    if (!run.m_failure) {
+        // Which row, and which of its reads, the server could not answer.
+        QString text = run.m_failure.text();
+        if (!run.m_failedRow.isEmpty())
+            text = run.m_failedRow + S("：") + text;
+        if (dry.db && !dry.db->failedRead().isEmpty())
+            text += S("\n失败的查询：") + dry.db->failedRead();
+        dry.preview.outcome = Outcome::failed(text, run.m_failure.number());
+    }
+    return std::move(dry.preview);
+}
+
 DeletionRun::DeletionRun(ProgressSink& progress, std::function<bool(const ListedRow&)> stillShown,
                          std::function<void()> reload, Starter start)
     : m_progress(progress), m_stillShown(std::move(stillShown)), m_reload(std::move(reload)),
       m_start(std::move(start)) {}
 
-void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
-                                   bool deleteDatabasesChecked) {
+void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection, bool deleteDatabasesChecked,
+                                   bool backupHistoryChecked) {
     // The stop button's event processing must not start a second run inside this one.
     if (m_running)
         return;
@@ -126,12 +188,14 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
     if (s.msg().ShowMsg(MsgKind::Question, question) == MsgResult::No)
         return;
     DeleteDatabases = deleteDatabasesChecked;
+    m_backupHistory = deleteDatabasesChecked && backupHistoryChecked;
 
     m_done = 0;
     m_handled = 0;
     m_doneRows.clear();
     m_refusedRows.clear();
     m_filesLeft.clear();
+    m_historyFailed.clear();
     m_failedRow.clear();
     m_failure = Outcome::done();
     m_stopped = false;
@@ -156,54 +220,10 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection,
 bool DeletionRun::runRows() {
     ProgramState& s = state();
     m_progress.runStarted();
-
-    // The task service holds the newer catalogue's databases open, so it is stopped while they
-    // are dropped.
-    const bool newer = newerCatalogue();
-    bool serviceStopped = false;
-    const auto stopTaskService = [&] {
-        if (!NetStopService(kTaskServiceName)) {
-            m_failure = Outcome::failed(S("未能停止U8TaskService服务操作中止"));
-            return false;
-        }
-        serviceStopped = true;
-        return true;
-    };
-
-    bool ok = false;
-    // A connection lost since the listing is opened again first; else nothing is done.
-    if (const Outcome reopened = ReopenLostConnections(); !reopened)
-        m_failure = reopened;
-    else
-        switch (m_selection.listing) {
-        case ListingKind::AccountSets:
-        case ListingKind::Years: {
-            const bool serviceInstalled = ServiceExists(kTaskServiceName);
-            if (newer && serviceInstalled && DeleteDatabases && !stopTaskService())
-                break;
-            ok = m_selection.listing == ListingKind::AccountSets
-                     ? DeleteDB_UF()
-                     : DeleteDB_UF_Year(m_selection.accountCode);
-            break;
-        }
-        case ListingKind::TplusAccounts:
-            ok = DeleteDB_TN();
-            break;
-        case ListingKind::Databases:
-            // Without the service there is nothing to stop, and the databases can go all the same.
-            if (newer && DeleteDatabases && ServiceExists(kTaskServiceName) && !stopTaskService())
-                break;
-            ok = DeleteDB_SQL();
-            break;
-        case ListingKind::None:
-            break;
-        }
-
-    if (serviceStopped)
-        restartTaskService();
+    const bool ok = course();
     m_progress.runEnded();
 
-    if (ok && m_refusedRows.isEmpty() && m_filesLeft.isEmpty()) {
+    if (ok && m_refusedRows.isEmpty() && m_filesLeft.isEmpty() && m_historyFailed.isEmpty()) {
         s.msg().ShowMsg(MsgKind::Notice, S("已成功删除！"));
     } else if (!m_failure && m_failedRow.isEmpty()) {
         // Refused before the first row (the task service would not stop): nothing changed.
@@ -216,6 +236,65 @@ bool DeletionRun::runRows() {
         s.msg().ShowMsg(m_failedRow.isEmpty() ? MsgKind::Notice : MsgKind::Error, summary());
     }
     return true;
+}
+
+bool DeletionRun::course() {
+    // The task service holds the newer catalogue's databases open, so it is stopped while they
+    // are dropped.
+    const bool newer = newerCatalogue();
+    bool serviceStopped = false;
+    const auto stopTaskService = [&] {
+        // A dry run only notes that the service would be stopped.
+        if (m_dry) {
+            m_dry->preview.stopsTaskService = true;
+            return true;
+        }
+        if (!NetStopService(kTaskServiceName)) {
+            m_failure = Outcome::failed(S("未能停止U8TaskService服务操作中止"));
+            return false;
+        }
+        serviceStopped = true;
+        return true;
+    };
+
+    bool ok = false;
+    // A connection lost since the listing is opened again first; else nothing is done.
+    if (const Outcome reopened = ReopenLostConnections(); !reopened) {
+        m_failure = reopened;
+        return false;
+    }
+    m_conn = state().MasterConn.get();
+    if (m_dry && m_conn) {
+        m_dry->db = std::make_unique<RecordingDatabase>(*m_conn);
+        m_conn = m_dry->db.get();
+    }
+    switch (m_selection.listing) {
+    case ListingKind::AccountSets:
+    case ListingKind::Years: {
+        const bool serviceInstalled = ServiceExists(kTaskServiceName);
+        if (newer && serviceInstalled && DeleteDatabases && !stopTaskService())
+            break;
+        ok = m_selection.listing == ListingKind::AccountSets
+                 ? DeleteDB_UF()
+                 : DeleteDB_UF_Year(m_selection.accountCode);
+        break;
+    }
+    case ListingKind::TplusAccounts:
+        ok = DeleteDB_TN();
+        break;
+    case ListingKind::Databases:
+        // Without the service there is nothing to stop, and the databases can go all the same.
+        if (newer && DeleteDatabases && ServiceExists(kTaskServiceName) && !stopTaskService())
+            break;
+        ok = DeleteDB_SQL();
+        break;
+    case ListingKind::None:
+        break;
+    }
+
+    if (serviceStopped)
+        restartTaskService();
+    return ok;
 }
 
 QString DeletionRun::summary() const {
@@ -248,6 +327,8 @@ QString DeletionRun::summary() const {
         leftRows << rowLabel(m_selection.rows[i]);
     if (!leftRows.isEmpty())
         lines << S("未处理：") + leftRows.join(S("、"));
+    if (!m_historyFailed.isEmpty())
+        lines << S("以下数据库已删除，但其备份和还原历史记录未能删除：") << m_historyFailed;
     if (!m_filesLeft.isEmpty())
         lines << S("以下数据库删除时处于脱机状态，服务器未删除其文件，这些文件仍在磁盘上：")
               << m_filesLeft;
@@ -313,11 +394,14 @@ QString DeletionRun::refusal() const {
 // --- Row routines ---
 
 bool DeletionRun::DeleteDB_SQL() {
-    Database* conn = state().MasterConn.get();
+    Database* conn = m_conn;
     return walkRows<DatabaseRow>(
         [](const DatabaseRow& r) { return S("正在删除数据库：") + r.name; },
         [conn](const DatabaseRow& r) { return CheckDrops(nameCondition(r.name), r.name, conn); },
-        [conn](const DatabaseRow& r) { return DropDB(r.name, conn); });
+        [this, conn](const DatabaseRow& r) {
+            // The row's report line names its database already.
+            return DropWithHooks(r.name, conn, hooks(false));
+        });
 }
 
 bool DeletionRun::DeleteDB_TN() {
@@ -332,27 +416,26 @@ bool DeletionRun::DeleteDB_TN() {
             if (!name.outcome)
                 return DropCheck{S("无法读取其数据库名：") + name.outcome.text(), {}};
             // A database already gone leaves only the catalogue's rows to remove.
-            return name.value.isEmpty()
-                       ? DropCheck{}
-                       : CheckDrops(nameCondition(name.value), QString(), state().MasterConn.get());
+            return name.value.isEmpty() ? DropCheck{}
+                                        : CheckDrops(nameCondition(name.value), QString(), m_conn);
         },
         [this](const TplusRow& r) { return deleteTplusRow(r); });
 }
 
 bool DeletionRun::DeleteDB_UF() {
-    Database* conn = state().MasterConn.get();
+    Database* conn = m_conn;
     return walkRows<AccountSetRow>(
         [](const AccountSetRow& r) { return S("正在删除账套:[") + r.code + S("]") + r.name; },
         [conn](const AccountSetRow& r) {
             return CheckDrops(accountSetDatabases(r.code), QString(), conn);
         },
         [this, conn](const AccountSetRow& r) {
-            return DeleteAcc_UF(r.code, conn, DeleteDatabases, &m_catalogueGone, dropping());
+            return DeleteAcc_UF(r.code, conn, DeleteDatabases, &m_catalogueGone, hooks());
         });
 }
 
 bool DeletionRun::DeleteDB_UF_Year(const QString& accountCode) {
-    Database* conn = state().MasterConn.get();
+    Database* conn = m_conn;
     if (!m_selection.everyRowTicked) {
         const bool ranges = newerCatalogue();
         return walkRows<YearRow>(
@@ -380,9 +463,13 @@ bool DeletionRun::DeleteDB_UF_Year(const QString& accountCode) {
     }
     const QString label =
         S("账套[%1]%2").arg(accountCode, rowOf<YearRow>(m_selection.rows.value(0)).name);
+    if (m_dry)
+        m_dry->beginRow(label);
     if (DeleteDatabases) {
         const DropCheck check = CheckDrops(accountSetDatabases(accountCode), QString(), conn);
         if (!check.refusal.isEmpty()) {
+            if (m_dry)
+                m_dry->preview.rows.last().refusal = check.refusal;
             m_refusedRows << label + S("：") + check.refusal;
             m_handled = int(m_selection.rows.size());
             return end(false);
@@ -393,7 +480,7 @@ bool DeletionRun::DeleteDB_UF_Year(const QString& accountCode) {
         S("正在删除账套:[") + accountCode + S("]") + rowOf<YearRow>(m_selection.rows.value(0)).name;
     m_progress.setReport(m_rowReport);
     m_catalogueGone = false;
-    m_failure = DeleteAcc_UF(accountCode, conn, DeleteDatabases, &m_catalogueGone, dropping());
+    m_failure = DeleteAcc_UF(accountCode, conn, DeleteDatabases, &m_catalogueGone, hooks());
     m_handled = int(m_selection.rows.size());
     if (!m_failure) {
         m_failedRow = label;
@@ -418,6 +505,8 @@ bool DeletionRun::walkRows(const std::function<QString(const Row&)>& caption,
             m_failedRow = rowLabel(r);
             break;
         }
+        if (m_dry)
+            m_dry->beginRow(rowLabel(r));
         m_rowReport =
             caption(rowOf<Row>(r)) + S("，第 %1 个，共 %2 个").arg(i + 1).arg(rows.size());
         m_progress.setReport(m_rowReport);
@@ -449,6 +538,8 @@ bool DeletionRun::rowMayGo(const ListedRow& row, const DropCheck& check) {
     if (!check.refusal.isEmpty()) {
         // A database row's refusal names the row already.
         const QString label = rowLabel(row);
+        if (m_dry)
+            m_dry->preview.rows.last().refusal = check.refusal;
         m_refusedRows << (check.refusal.startsWith(label) ? check.refusal
                                                           : label + S("：") + check.refusal);
         return false;
@@ -470,9 +561,8 @@ Read<QString> DeletionRun::tplusDatabase(const TplusRow& row) {
         return {row.database, Outcome::done()};
     // An account whose database is missing: the catalogue still knows its database name.
     // The number was checked to be digits only before the run started.
-    const Read<QVariant> found =
-        LookupValue(S("dsname"), S("uftsystem..EAP_Account"),
-                    S("cast(cAcc_Num as int)=") + row.number, state().MasterConn.get());
+    const Read<QVariant> found = LookupValue(S("dsname"), S("uftsystem..EAP_Account"),
+                                             S("cast(cAcc_Num as int)=") + row.number, m_conn);
     return {NullToStr(found.value), found.outcome};
 }
 
@@ -481,32 +571,47 @@ Outcome DeletionRun::deleteTplusRow(const TplusRow& row) {
     if (!name.outcome)
         return name.outcome;
     // An empty name matches nothing in the catalogue or on the server: the row is simply done.
-    return DeleteAcc_TN(name.value, state().MasterConn.get(), DeleteDatabases, &m_catalogueGone,
-                        dropping());
+    return DeleteAcc_TN(name.value, m_conn, DeleteDatabases, &m_catalogueGone, hooks());
 }
 
 Outcome DeletionRun::deleteYearRow(const YearRow& row) {
-    Database* conn = state().MasterConn.get();
+    Database* conn = m_conn;
     const QString& code = row.code;
     const QString& year = row.years;
     if (!newerCatalogue())
-        return DeleteYear_UF(code, year, conn, DeleteDatabases, dropping());
+        return DeleteYear_UF(code, year, conn, DeleteDatabases, hooks());
     // A range row of the newer catalogue: each of its years, oldest first.
     const int first = year.left(4).toInt();
     const int last = year.right(4).toInt();
     for (int y = first; y <= last; ++y) {
         if (const Outcome done =
-                DeleteYear_UF(code, QString::number(y), conn, DeleteDatabases, dropping());
+                DeleteYear_UF(code, QString::number(y), conn, DeleteDatabases, hooks());
             !done)
             return done;
     }
     return Outcome::done();
 }
 
-DropNotice DeletionRun::dropping() {
-    return [this](const QString& database) {
-        m_progress.setReport(m_rowReport + S("，数据库 ") + database);
+DropHooks DeletionRun::hooks(bool reportDrops) {
+    DropHooks h;
+    h.dropping = [this, reportDrops](const QString& database) {
+        if (m_dry)
+            m_dry->preview.rows.last().databases << DatabaseEffect{database, {}, -1, -1, -1};
+        if (reportDrops)
+            m_progress.setReport(m_rowReport + S("，数据库 ") + database);
     };
+    if (m_dry)
+        h.removeFolder = [this](const QString& filePath) {
+            const QString folder = ContainingFolder(filePath);
+            QStringList& folders = m_dry->preview.rows.last().folders;
+            if (!folder.isEmpty() && !folders.contains(folder))
+                folders << folder;
+        };
+    h.backupHistory = m_backupHistory;
+    h.historyFailed = [this](const QString& database, const Outcome& failure) {
+        m_historyFailed << S("数据库“%1”：%2").arg(database, failure.text());
+    };
+    return h;
 }
 
 void DeletionRun::restartTaskService() {

@@ -3,15 +3,18 @@
 #include "core/app/Outcome.h"
 #include "core/deletion/Catalogue.h"
 #include "core/deletion/DropCheck.h"
+#include "core/deletion/RunPreview.h"
 #include "core/listing/Selection.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace quenlor {
 
+class Database;
 class ProgressSink;
 
 // The confirmed deletion of the ticked rows of a listing.
@@ -26,10 +29,18 @@ public:
     using Starter = std::function<bool(std::function<void()> work, std::function<void()> done)>;
     DeletionRun(ProgressSink& progress, std::function<bool(const ListedRow&)> stillShown,
                 std::function<void()> reload, Starter start = {});
+    ~DeletionRun();
 
-    // The confirm button: the ticked rows of the listing shown, and the state of the
-    // delete-databases check box.
-    void cmdConfirm_Click(const ConfirmedSelection& selection, bool deleteDatabasesChecked);
+    // A dry run of the ticked rows: the course of a confirmed run over a connection that reads
+    // from the server and records every write instead. Nothing on the server, the disk or the
+    // task service changes and no question is asked. Runs where a confirmed run would.
+    [[nodiscard]] static RunPreview dryRun(const ConfirmedSelection& selection,
+                                           bool deleteDatabases, bool backupHistory);
+
+    // The confirm button: the ticked rows of the listing shown, and the states of the
+    // delete-databases and backup-history check boxes.
+    void cmdConfirm_Click(const ConfirmedSelection& selection, bool deleteDatabasesChecked,
+                          bool backupHistoryChecked = false);
 
     // Taken once per run, after the confirmation.
     bool DeleteDatabases = false;
@@ -42,6 +53,8 @@ private:
     // The run over the confirmed rows and what the operator is told of it; false when it was
     // refused before the first row and nothing needs reloading.
     bool runRows();
+    // The run's course over the rows, shared with the dry run; true when every row was done.
+    bool course();
     // Why the run must not start (the first bad row), or empty text.
     [[nodiscard]] QString refusal() const;
 
@@ -70,9 +83,10 @@ private:
     Outcome deleteTplusRow(const TplusRow& row);
     Outcome deleteYearRow(const YearRow& row);
     void restartTaskService();
-    // The report line of the row in hand, naming each database as it is dropped: the window
-    // counts the seconds the drop takes.
-    DropNotice dropping();
+    // What the workers tell the run as they drop: with reportDrops the report line of the row
+    // in hand names each database as it is dropped (the window counts the seconds the drop
+    // takes).
+    DropHooks hooks(bool reportDrops = true);
 
     ProgressSink& m_progress;
     std::function<bool(const ListedRow&)> m_stillShown;
@@ -84,6 +98,7 @@ private:
     QStringList m_doneRows;         // the rows finished, and the rows refused with the reason
     QStringList m_refusedRows;
     QStringList m_filesLeft;      // offline databases dropped and the files they left
+    QStringList m_historyFailed;  // dropped databases whose backup history stayed, and why
     QString m_failedRow;          // the row the run ended at with m_failure
     bool m_catalogueGone = false; // the row in hand lost its catalogue rows
     Outcome m_failure;            // why the run ended early; shown when it is over
@@ -92,6 +107,10 @@ private:
     bool m_stopped = false;
     bool m_running = false; // on the window's thread, from the confirmation until done
     bool m_reloadAfter = false;
+    bool m_backupHistory = false; // taken with DeleteDatabases
+    Database* m_conn = nullptr;   // the master connection, or the dry run's recording one
+    struct Dry;
+    Dry* m_dry = nullptr;
 };
 
 } // namespace quenlor

@@ -115,29 +115,49 @@ Outcome SetSingleUser(const QString& databaseName, Database* conn) {
     return single.result == SwitchOutcome::Failed ? single.outcome : Outcome::done();
 }
 
+Outcome DeleteBackupHistory(const QString& databaseName, Database* conn) {
+    try {
+        if (!conn || !conn->isOpen())
+            throw DbError{QString(), 0, S(u"连接未打开，无法执行查询。")};
+        conn->execute(S(u"EXEC msdb.dbo.sp_delete_database_backuphistory @database_name = N'") +
+                      quoteLiteral(databaseName) + S(u"'"));
+        return Outcome::done();
+    } catch (const DbError& e) {
+        return Outcome::failed(e);
+    }
+}
+
 QString AddPasswordComment(const QString& statement) {
     if (statement.isEmpty())
         return statement;
     return S(u"--password \r\n") + statement;
 }
 
-Read<bool> RemoveEmptyDir(const QString& filePath) {
-    // Paths come from the server with "\"; where the system's own separator is "/", that one
-    // names folders too.
-    const bool slashSeparates = QDir::separator() == u'/';
-    const auto lastSeparator = [&](const QString& text) {
-        qsizetype at = text.lastIndexOf(u'\\');
-        if (slashSeparates)
-            at = std::max(at, text.lastIndexOf(u'/'));
-        return at;
-    };
+namespace {
 
+// Paths come from the server with "\"; where the system's own separator is "/", that one names
+// folders too.
+qsizetype lastSeparator(const QString& text) {
+    qsizetype at = text.lastIndexOf(u'\\');
+    if (QDir::separator() == u'/')
+        at = std::max(at, text.lastIndexOf(u'/'));
+    return at;
+}
+
+} // namespace
+
+QString ContainingFolder(const QString& filePath) {
     const qsizetype at = lastSeparator(filePath);
     if (at < 0)
-        return {false, Outcome::done()};
+        return {};
     const QString folder = filePath.left(at);
     // "D:" or "" (the file lay at the top of a drive or of the root): never removed.
-    if (lastSeparator(folder) < 0)
+    return lastSeparator(folder) < 0 ? QString() : folder;
+}
+
+Read<bool> RemoveEmptyDir(const QString& filePath) {
+    const QString folder = ContainingFolder(filePath);
+    if (folder.isEmpty())
         return {false, Outcome::done()};
 
     QString local = folder;

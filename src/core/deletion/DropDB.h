@@ -13,6 +13,9 @@ class Database;
 // when this call had switched it.
 [[nodiscard]] Outcome DropDB(const QString& databaseName, Database* conn);
 
+// Removes the backup and restore history msdb keeps of a database (dropped or not).
+[[nodiscard]] Outcome DeleteBackupHistory(const QString& databaseName, Database* conn);
+
 // Switches a database to single-user mode, rolling back other connections' work. Fills an empty
 // ServerVersionText (and the major version) first. Done when the switch ran, or when the server
 // says the database already is in single-user mode with a user connected.
@@ -30,5 +33,8 @@ void EnsureServerVersion(Database* conn);
 // own separator is "/", that one too. A bare drive or root is never removed. True when it was
 // removed; a folder that could not be read or removed fails with the system's reason.
 Read<bool> RemoveEmptyDir(const QString& filePath);
+// The folder RemoveEmptyDir would remove for `filePath`, as the server writes it; empty when
+// there is none (no folder, or a bare drive or root).
+[[nodiscard]] QString ContainingFolder(const QString& filePath);
 
 } // namespace quenlor

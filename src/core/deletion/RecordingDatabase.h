@@ -16,13 +16,16 @@ public:
 
     [[nodiscard]] bool isOpen() const override { return m_server.isOpen(); }
     QueryResult query(const QString& sql) override;
-    void execute(const QString& sql) override { m_recorded << sql; }
+    void execute(const QString& sql) override;
     void beginTrans() override { m_recorded << QStringLiteral("BEGIN TRANSACTION"); }
     void commitTrans() override { m_recorded << QStringLiteral("COMMIT TRANSACTION"); }
     void rollbackTrans() override { m_recorded << QStringLiteral("ROLLBACK TRANSACTION"); }
 
     // What the real run would have sent but the dry run kept back.
     [[nodiscard]] const QStringList& recorded() const { return m_recorded; }
+
+    // The read the server could not answer, when one failed.
+    [[nodiscard]] const QString& failedRead() const { return m_failedRead; }
 
     // True for a single SELECT that writes nothing (no INTO, no second statement); anything
     // else counts as a write.
@@ -31,6 +34,8 @@ public:
 private:
     Database& m_server;
     QStringList m_recorded;
+    QStringList m_dropped; // databases whose drop was recorded
+    QString m_failedRead;
 };
 
 } // namespace quenlor

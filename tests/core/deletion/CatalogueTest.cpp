@@ -175,9 +175,11 @@ TEST_F(CatalogueTest, YearDropsItsDatabasesFirstThenMarksItsPeriodsDeleted) {
     server.answer(kYearDatabases, table({"name", "filename"}, {{"ufdata_001_2015", QString()}}));
     // The run is told each database once it is found, before its drop.
     qsizetype noticedAt = -1;
-    EXPECT_TRUE(DeleteYear_UF("001", "2015", db, true, [&](const QString& name) {
-                    noticedAt = name == "ufdata_001_2015" ? server.log.size() : -2;
-                }).ok());
+    DropHooks hooks;
+    hooks.dropping = [&](const QString& name) {
+        noticedAt = name == "ufdata_001_2015" ? server.log.size() : -2;
+    };
+    EXPECT_TRUE(DeleteYear_UF("001", "2015", db, true, hooks).ok());
     EXPECT_TRUE(noticedAt > at(kYearDatabases) &&
                 noticedAt <= at("drop database [ufdata_001_2015]"));
     EXPECT_LT(at("drop database [ufdata_001_2015]"), at("BEGIN"));

@@ -1,6 +1,7 @@
 #include "core/deletion/DeletionRun.h"
 
 #include "core/deletion/ProgressSink.h"
+#include "core/deletion/RecordingDatabase.h"
 #include "core/listing/MainListing.h"
 #include "support/ListingStatements.h"
 #include "support/TestState.h"
@@ -90,9 +91,24 @@ public:
     void newerCatalogue() { st().ProductSubType = UfCatalogue::NewerU8; }
 
     // Confirms and runs, as the window's confirm button does.
-    void confirm(const ConfirmedSelection& selection, bool deleteDatabases = true) {
+    void confirm(const ConfirmedSelection& selection, bool deleteDatabases = true,
+                 bool backupHistory = false) {
         messages->answers.append(MsgResult::Yes);
-        run.cmdConfirm_Click(selection, deleteDatabases);
+        run.cmdConfirm_Click(selection, deleteDatabases, backupHistory);
+    }
+    // What the server was sent that changes it, boundaries named as a script names them.
+    QStringList writes() const {
+        QStringList found;
+        for (const QString& entry : server.log) {
+            if (entry.startsWith("service: "))
+                continue;
+            const QString sql = entry.mid(entry.indexOf(": ") + 2);
+            if (sql == "BEGIN" || sql == "COMMIT" || sql == "ROLLBACK")
+                found << sql + " TRANSACTION";
+            else if (!RecordingDatabase::readsOnly(sql))
+                found << sql;
+        }
+        return found;
     }
     Shown confirmedThen(short kind, const QString& text) const {
         return {{2, kQuestion}, {kind, text}};
@@ -160,7 +176,30 @@ TEST_P(ListingRuns, DoTheTickedRowsInOrder) {
         newerCatalogue();
     if (!c.failing.isEmpty())
         server.fail(c.failing, DbError{"42000", 3702, c.failure});
-    confirm(c.selection);
+    // Each case's dry run first (with the backup history for the newer catalogue's): it sends
+    // reads only, and records what the real run then sends.
+    const RunPreview dry = DeletionRun::dryRun(c.selection, true, c.newer);
+    EXPECT_TRUE(writes().isEmpty()) << writes().join('\n').toStdString();
+    EXPECT_EQ(dry.stopsTaskService, c.newer);
+    QStringList recorded;
+    for (const RowPreview& row : dry.rows)
+        recorded << row.statements;
+    server.log.clear();
+    confirm(c.selection, true, c.newer);
+    const QStringList sent = writes();
+    if (c.failing.isEmpty()) {
+        EXPECT_EQ(recorded, sent);
+    } else if (RecordingDatabase::readsOnly(c.failing)) {
+        EXPECT_TRUE(dry.outcome.text().contains(c.failing)) << dry.outcome.text().toStdString();
+    }
+    // With the backup history, each database dropped loses it right after its drop.
+    for (qsizetype i = 0; i < sent.size(); ++i) {
+        static const QRegularExpression drop("^drop database \\[(.*)\\]$");
+        if (const auto m = drop.match(sent[i]); m.hasMatch() && c.failing != sent[i]) {
+            EXPECT_EQ(sent.value(i + 1).contains("@database_name = N'" + m.captured(1) + "'"),
+                      c.newer);
+        }
+    }
     EXPECT_EQ(work(), c.work);
     EXPECT_EQ(progress.value, c.barValue);
     EXPECT_EQ(messages->shown.value(1).first, c.failing.isEmpty() ? 1 : 4);
