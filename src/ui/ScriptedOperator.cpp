@@ -117,6 +117,15 @@ void ScriptedOperator::poll() {
         }
         return;
     case Step::Question:
+        // The preview comes first while 删除前预览 is ticked: the operator goes on from it.
+        if (QWidget* preview = modalNamed(QStringLiteral("frmPreview"))) {
+            if (!preview->property("answered").toBool()) {
+                preview->setProperty("answered", true);
+                note(QStringLiteral("preview: ") + preview->windowTitle());
+                answer(preview, "cmdContinue");
+            }
+            return;
+        }
         if (QWidget* box = modalNamed(QStringLiteral("frmMsg"))) {
             note(QStringLiteral("question: ") + messageText(box));
             m_step = Step::Result;

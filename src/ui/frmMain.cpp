@@ -268,7 +268,11 @@ void frmMain::createBody() {
     setTabOrder(cmdBrush, grdTable);
     setTabOrder(grdTable, cmdSelect);
     setTabOrder(cmdSelect, cmdClear);
-    setTabOrder(cmdClear, cmdConfirm);
+    createPreviewControls();
+    setTabOrder(cmdClear, chkPreview);
+    setTabOrder(chkPreview, chkBackupHistory);
+    setTabOrder(chkBackupHistory, cmdPreview);
+    setTabOrder(cmdPreview, cmdConfirm);
     setTabOrder(cmdConfirm, cmdStop);
     setTabOrder(cmdStop, cmdCancel);
 
@@ -393,8 +397,7 @@ bool frmMain::working() {
 
 void frmMain::setBusy(bool busy) {
     if (busy) {
-        lockControls(
-            {cboType, cboAcc, chkDeleteDB, cmdBrush, grdTable, cmdSelect, cmdClear, cmdConfirm});
+        lockControls(startControls());
         m_busyTimer.start();
         return;
     }
@@ -498,7 +501,10 @@ void frmMain::showNote(const QString& text) {
 void frmMain::cmdConfirm_Click() {
     if (working())
         return;
-    m_run.cmdConfirm_Click(m_listing.confirmedSelection(), chkDeleteDB->isChecked());
+    if (chkPreview->isChecked())
+        previewThen(true);
+    else
+        confirmRun();
 }
 
 void frmMain::cmdStop_Click() {
@@ -518,8 +524,7 @@ bool frmMain::stillShows(const ListedRow& confirmed) {
 
 void frmMain::runStarted() {
     m_stopClicked = false;
-    lockControls({cboType, cboAcc, chkDeleteDB, cmdBrush, grdTable, cmdSelect, cmdClear, cmdConfirm,
-                  labAbout});
+    lockControls(startControls() + QList<QWidget*>{labAbout});
     cmdStop->setEnabled(true);
 }
 

@@ -59,6 +59,10 @@ public:
     void cmdSelect_Click();
     void cmdClear_Click();
     void cmdConfirm_Click();
+    // 预览: the preview alone. 确定 shows it first when 删除前预览 is ticked.
+    void cmdPreview_Click();
+    // 查看日志: the folder of the run log.
+    void cmdLog_Click();
     void cmdStop_Click();
     void cmdCancel_Click();
     void imgExit_Click();
@@ -108,6 +112,15 @@ private:
     void unlockControls();
     // A line on the report label outside a run (what 全选 left out); empty hides it.
     void showNote(const QString& text);
+
+    // The preview's controls, beside the confirm button (frmMainPreview.cpp).
+    void createPreviewControls();
+    // Every control that starts work; locked while the server worker has a job.
+    [[nodiscard]] QList<QWidget*> startControls() const;
+    // The preview read on the server worker, then shown; beforeQuestion leads on to the run.
+    void previewThen(bool beforeQuestion);
+    // The confirmation question and the run, with the check boxes as they stand.
+    void confirmRun();
 
     // Leaving while a run goes; false when no run is in hand. See frmMain.cpp.
     bool leaveAfterRun();
@@ -165,6 +178,10 @@ private:
     QPushButton* cmdSelect = nullptr;
     QPushButton* cmdClear = nullptr;
     QPushButton* cmdConfirm = nullptr;
+    QPushButton* cmdPreview = nullptr;
+    QPushButton* cmdLog = nullptr;
+    QCheckBox* chkPreview = nullptr;
+    QCheckBox* chkBackupHistory = nullptr;
     QPushButton* cmdStop = nullptr;
     QPushButton* cmdCancel = nullptr;
 };

@@ -111,6 +111,7 @@ TEST_P(BuiltProgramE2E, OperatorDeletesOneAccountSetAndNothingElse) {
     ASSERT_TRUE(ended) << context;
     EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0) << context;
     EXPECT_TRUE(told.contains("login: server " + sim().address())) << context;
+    EXPECT_TRUE(told.contains("preview: 删除预览")) << context;
     EXPECT_TRUE(told.contains("question: " + test::kQuestion)) << context;
     EXPECT_TRUE(told.contains("result: " + test::kDone)) << context;
 

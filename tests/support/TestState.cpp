@@ -22,6 +22,8 @@ StateFixture::StateFixture() {
     registry = install<FakeRegistry>(fresh->registry);
     system = install<FakeSystem>(fresh->system);
     system->folder = programDir.path();
+    // The run log stays in the test's own folder.
+    fresh->LogFolder = programDir.filePath("log");
     http = install<FakeHttp>(fresh->http);
     windows = install<FakeWindows>(fresh->windows);
     messages = install<MessageQueue>(fresh->frmMsg);

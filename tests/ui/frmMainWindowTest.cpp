@@ -4,6 +4,7 @@
 #include "support/TestState.h"
 #include "support/UiDriver.h"
 #include "ui/frmMain.h"
+#include "ui/frmPreview.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QTableView>
 #include <QTextDocument>
 #include <QToolTip>
+#include <QTreeWidget>
 
 #include <functional>
 
@@ -72,7 +74,11 @@ protected:
         });
         window->show();
         settle();
+        // The run's own tests confirm straight away; the preview before the question has its
+        // own test.
+        control<QCheckBox>("chkPreview")->setChecked(previewFirst);
     }
+    bool previewFirst = false;
 
     template <typename T = QWidget> T* control(const char* name) {
         T* w = window->findChild<T*>(QString::fromLatin1(name));
@@ -473,6 +479,47 @@ TEST_F(FrmMainRunTest, SystemDatabasesGoOnlyWithTheirNameTyped) {
                   (drops ? QList<Shown>{kQuestion, kDone} : messages->shown.mid(prompts, 1)));
         EXPECT_EQ(messages->shown.last().second.contains("未删除任何内容"), !drops);
         EXPECT_EQ(server.log.join('\n').count("drop database"), drops ? 3 : 0);
+    }
+}
+
+// With 删除前预览 (ticked by default) 确定 shows the preview first and only its 继续删除 leads to
+// the question; 预览 shows it alone. The preview sends reads only, and shows every ticked row and
+// the statements the run then sends.
+TEST_F(FrmMainRunTest, PreviewComesBeforeTheQuestionAndSendsNoChange) {
+    const std::tuple<const char*, const char*, bool, QList<Shown>> rows[] = {
+        {"previewed, then continued", "cmdConfirm", true, {kQuestion, kDone}},
+        {"previewed, then cancelled", "cmdConfirm", false, {}},
+        {"preview alone", "cmdPreview", true, {}},
+    };
+    for (const auto& [name, button, goOn, told] : rows) {
+        SCOPED_TRACE(name);
+        threeDatabases();
+        previewFirst = true;
+        open();
+        click(control("cmdSelect"));
+        click(control("chkDeleteDB"));
+        server.log.clear();
+        messages->shown.clear();
+        QStringList shown;
+        QString script;
+        QStringList sentBefore;
+        frmPreview::answer = [&, goOn = goOn](frmPreview& p) {
+            for (int i = 0; i < p.effects()->topLevelItemCount(); ++i)
+                shown << p.effects()->topLevelItem(i)->text(0);
+            script = p.scriptText();
+            sentBefore = server.log;
+            return goOn;
+        };
+        if (!told.isEmpty())
+            messages->answers.append(MsgResult::Yes);
+        click(control(button));
+        settle();
+        frmPreview::answer = nullptr;
+        EXPECT_EQ(shown, (QStringList{"数据库“Sales”", "数据库“Stock”", "数据库“Archive2019”"}));
+        EXPECT_TRUE(script.contains("drop database [Archive2019]\r\nGO"));
+        EXPECT_FALSE(sentBefore.join('\n').contains("drop database"));
+        EXPECT_EQ(messages->shown, told);
+        EXPECT_EQ(server.log.join('\n').count("drop database"), told.isEmpty() ? 0 : 3);
     }
 }
 

@@ -50,6 +50,8 @@ struct ProgramState {
     ProgramState& operator=(const ProgramState&) = delete;
 
     QString ErrorText;
+    // Where the run log goes; empty for the operator's own data folder.
+    QString LogFolder;
     QString SqlServer;
     QString SqlUser;
     QString SqlPassword;

@@ -1,5 +1,6 @@
 #include "core/deletion/DeletionRun.h"
 
+#include "core/app/Environment.h"
 #include "core/app/ProgramState.h"
 #include "core/db/QueryHelpers.h"
 #include "core/db/SqlText.h"
@@ -7,6 +8,7 @@
 #include "core/deletion/DropDB.h"
 #include "core/deletion/ProgressSink.h"
 #include "core/deletion/RecordingDatabase.h"
+#include "core/deletion/RunLog.h"
 #include "core/deletion/ServiceControl.h"
 #include "core/startup/Startup.h"
 
@@ -65,6 +67,22 @@ QString rowLabel(const ListedRow& listed) {
     return std::visit(Label{}, listed.item);
 }
 
+QString listingName(ListingKind kind) {
+    switch (kind) {
+    case ListingKind::Databases:
+        return S("数据库");
+    case ListingKind::TplusAccounts:
+        return S("T+账套");
+    case ListingKind::AccountSets:
+        return S("账套");
+    case ListingKind::Years:
+        return S("年度");
+    case ListingKind::None:
+        break;
+    }
+    return {};
+}
+
 QString nameCondition(const QString& database) {
     return S("name='") + quoteLiteral(database) + S("'");
 }
@@ -117,8 +135,10 @@ RunPreview DeletionRun::dryRun(const ConfirmedSelection& selection, bool deleteD
     DeletionRun run(
         nobody, [](const ListedRow&) { return true; }, [] {});
     run.m_selection = selection;
-    if (const QString why = run.refusal(); !why.isEmpty()) {
+    const QString why = selection.rows.isEmpty() ? S("请选择删除项目！") : run.refusal();
+    if (!why.isEmpty()) {
         dry.preview.outcome = Outcome::failed(why);
+        dry.preview.refused = true;
         return std::move(dry.preview);
     }
     run.DeleteDatabases = deleteDatabases;
@@ -220,8 +240,36 @@ void DeletionRun::cmdConfirm_Click(const ConfirmedSelection& selection, bool del
 bool DeletionRun::runRows() {
     ProgramState& s = state();
     m_progress.runStarted();
+    RunLog log;
+    m_log = &log;
+    QStringList rows;
+    for (const ListedRow& r : m_selection.rows)
+        rows << rowLabel(r);
+    const QString user = qEnvironmentVariable("USERNAME", qEnvironmentVariable("USER"));
+    log.write(
+        S("开始：用户 %1，计算机 %2，服务器 %3，列表 %4，删除数据库 %5，删除备份历史 %6，项目 %7")
+            .arg(user, GetLocalComputerName(), s.SqlServer, listingName(m_selection.listing),
+                 DeleteDatabases ? S("是") : S("否"), m_backupHistory ? S("是") : S("否"),
+                 rows.join(S("、"))));
     const bool ok = course();
+    const int left = int(m_selection.rows.size()) - m_handled;
+    log.write(S("结束：%1，已完成 %2 项，未删除 %3 项，未处理 %4 项%5")
+                  .arg(m_stopped                ? S("已停止")
+                       : !m_failedRow.isEmpty() ? S("失败")
+                       : ok                     ? S("完成")
+                                                : S("未开始"))
+                  .arg(m_done)
+                  .arg(m_refusedRows.size())
+                  .arg(left)
+                  .arg(m_failure ? QString() : S("：") + m_failure.text()));
+    m_log = nullptr;
+    m_logged.reset();
     m_progress.runEnded();
+    // The log never stops a run; that it could not be kept is said once, after the outcome.
+    const auto tellLog = [&] {
+        if (!log.failure().isEmpty())
+            s.msg().ShowMsg(MsgKind::Notice, log.failure() + S("。本次删除未完整记入运行日志。"));
+    };
 
     if (ok && m_refusedRows.isEmpty() && m_filesLeft.isEmpty() && m_historyFailed.isEmpty()) {
         s.msg().ShowMsg(MsgKind::Notice, S("已成功删除！"));
@@ -229,12 +277,14 @@ bool DeletionRun::runRows() {
         // Refused before the first row (the task service would not stop): nothing changed.
         s.ErrorText = m_failure.text();
         s.msg().ShowMsg(MsgKind::Error, s.ErrorText);
+        tellLog();
         return false;
     } else {
         if (!m_failedRow.isEmpty())
             s.ErrorText = m_failure.text();
         s.msg().ShowMsg(m_failedRow.isEmpty() ? MsgKind::Notice : MsgKind::Error, summary());
     }
+    tellLog();
     return true;
 }
 
@@ -249,7 +299,11 @@ bool DeletionRun::course() {
             m_dry->preview.stopsTaskService = true;
             return true;
         }
-        if (!NetStopService(kTaskServiceName)) {
+        const bool stopped = NetStopService(kTaskServiceName);
+        if (m_log)
+            m_log->write(
+                S("服务：停止 %1，%2").arg(kTaskServiceName, stopped ? S("成功") : S("失败")));
+        if (!stopped) {
             m_failure = Outcome::failed(S("未能停止U8TaskService服务操作中止"));
             return false;
         }
@@ -264,6 +318,10 @@ bool DeletionRun::course() {
         return false;
     }
     m_conn = state().MasterConn.get();
+    if (m_log && m_conn) {
+        m_logged = std::make_unique<LoggingDatabase>(*m_conn, *m_log);
+        m_conn = m_logged.get();
+    }
     if (m_dry && m_conn) {
         m_dry->db = std::make_unique<RecordingDatabase>(*m_conn);
         m_conn = m_dry->db.get();
@@ -616,7 +674,9 @@ DropHooks DeletionRun::hooks(bool reportDrops) {
 
 void DeletionRun::restartTaskService() {
     // Whether it came back is not the run's concern: the deletion itself is over.
-    (void)NetStartService(kTaskServiceName);
+    const bool started = NetStartService(kTaskServiceName);
+    if (m_log)
+        m_log->write(S("服务：启动 %1，%2").arg(kTaskServiceName, started ? S("成功") : S("失败")));
 }
 
 } // namespace quenlor

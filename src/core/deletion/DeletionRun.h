@@ -15,7 +15,9 @@
 namespace quenlor {
 
 class Database;
+class LoggingDatabase;
 class ProgressSink;
+class RunLog;
 
 // The confirmed deletion of the ticked rows of a listing.
 class DeletionRun {
@@ -111,6 +113,8 @@ private:
     Database* m_conn = nullptr;   // the master connection, or the dry run's recording one
     struct Dry;
     Dry* m_dry = nullptr;
+    RunLog* m_log = nullptr; // the confirmed run's log, while it runs
+    std::unique_ptr<LoggingDatabase> m_logged;
 };
 
 } // namespace quenlor

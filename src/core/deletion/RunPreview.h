@@ -38,6 +38,7 @@ struct RowPreview {
 // was seen up to there.
 struct RunPreview {
     Outcome outcome = Outcome::done();
+    bool refused = false; // outcome is the run's own refusal: nothing was asked of the server
     bool deleteDatabases = false;
     bool stopsTaskService = false;
     QList<RowPreview> rows;

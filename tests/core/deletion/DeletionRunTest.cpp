@@ -6,6 +6,8 @@
 #include "support/ListingStatements.h"
 #include "support/TestState.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 
@@ -174,6 +176,7 @@ TEST_P(ListingRuns, DoTheTickedRowsInOrder) {
     const RunCase& c = GetParam();
     if (c.newer)
         newerCatalogue();
+    st().SqlPassword = "Quenlor#2026";
     if (!c.failing.isEmpty())
         server.fail(c.failing, DbError{"42000", 3702, c.failure});
     // Each case's dry run first (with the backup history for the newer catalogue's): it sends
@@ -192,6 +195,22 @@ TEST_P(ListingRuns, DoTheTickedRowsInOrder) {
     } else if (RecordingDatabase::readsOnly(c.failing)) {
         EXPECT_TRUE(dry.outcome.text().contains(c.failing)) << dry.outcome.text().toStdString();
     }
+    // The run's log names every statement the server was sent, in order, and no password.
+    QFile logged(st().LogFolder + "/Quenlor.log");
+    ASSERT_TRUE(logged.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(logged.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    QStringList statements, expected;
+    for (const QString& line : lines) {
+        if (line.contains("  语句 "))
+            statements << line.section("：", 1).section(" —— ", 0, 0).simplified();
+    }
+    for (const QString& entry : server.log.filter(QRegularExpression("^master: ")))
+        expected << QString(entry.mid(8))
+                        .replace(QRegularExpression("^(BEGIN|COMMIT|ROLLBACK)$"), "\\1 TRANSACTION")
+                        .simplified();
+    EXPECT_EQ(statements, expected);
+    EXPECT_TRUE(lines.value(0).contains("  开始：") && lines.last().contains("  结束："));
+    EXPECT_FALSE(lines.join('\n').contains(st().SqlPassword));
     // With the backup history, each database dropped loses it right after its drop.
     for (qsizetype i = 0; i < sent.size(); ++i) {
         static const QRegularExpression drop("^drop database \\[(.*)\\]$");
@@ -266,6 +285,17 @@ TEST_F(DeletionRunTest, TaskServiceLeftAloneWhenNoDatabaseGoesOrItIsMissing) {
     confirm(kThreeDatabases);
     EXPECT_EQ(work(), "set 005, T+ UFTData001, db Sales, db Stock, db Archive2019");
     EXPECT_TRUE(services->commands.isEmpty());
+}
+
+// A log that cannot be written stops nothing; the operator is told once, after the outcome.
+TEST_F(DeletionRunTest, UnwritableLogIsToldOnceAndTheRunGoesOn) {
+    writeProgramFile("file", "not a folder");
+    st().LogFolder = programDir.filePath("file/log");
+    confirm(kThreeDatabases);
+    EXPECT_EQ(work(), "db Sales, db Stock, db Archive2019");
+    ASSERT_EQ(messages->shown.size(), 3);
+    EXPECT_EQ(messages->shown[1].second, kDone);
+    EXPECT_TRUE(messages->shown[2].second.contains(QDir::toNativeSeparators(st().LogFolder)));
 }
 
 TEST_F(DeletionRunTest, ServiceThatWillNotStopAbortsBeforeAnyStatement) {
