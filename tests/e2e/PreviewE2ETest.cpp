@@ -9,7 +9,21 @@
 namespace quenlor {
 namespace {
 
-class PreviewE2E : public test::ProgramOnServer {};
+class PreviewE2E : public test::ProgramOnServer {
+public:
+    // A fresh server of the scenario, the script run on it batch by batch by another client.
+    void replay(const QString& scenario, const QString& script) {
+        st().MasterConn.reset();
+        st().SystemConn.reset();
+        st().TempdbConn.reset();
+        serve(scenario);
+        const auto other =
+            openTestConnection(sim().address(), "master", sim().user(), sim().password());
+        ASSERT_TRUE(other.value) << other.outcome.text().toStdString();
+        for (const QString& batch : script.split("\r\nGO\r\n", Qt::SkipEmptyParts))
+            other.value->execute(batch);
+    }
+};
 
 // The preview of two account sets shows its databases as the server holds them, the catalogue rows
 // the run then removes, and a script that, run by another client against the same scenario,
@@ -67,17 +81,52 @@ TEST_F(PreviewE2E, ShowsWhatTheRunRemovesAndItsScriptDoesTheSame) {
     const QStringList databasesAfterRun = sim().engine().databaseNames();
 
     // The same scenario again, the script run batch by batch by another client.
-    st().MasterConn.reset();
-    st().SystemConn.reset();
-    st().TempdbConn.reset();
-    serve("realistic");
-    const auto other =
-        openTestConnection(sim().address(), "master", sim().user(), sim().password());
-    ASSERT_TRUE(other.value) << other.outcome.text().toStdString();
-    for (const QString& batch : script.split("\r\nGO\r\n", Qt::SkipEmptyParts))
-        other.value->execute(batch);
+    replay("realistic", script);
     expectCatalogue("UFSystem", afterRun);
     EXPECT_EQ(sim().engine().databaseNames(), databasesAfterRun);
+}
+
+// A name with brackets, quotes, wildcards, blanks and Chinese reaches the preview, the script and
+// the log exactly, and the script's statements, run elsewhere, drop that database and no other.
+TEST_F(PreviewE2E, AnAwkwardNameIsShownScriptedAndLoggedExactly) {
+    const QString odd = "销售 [2019]_50%'s";
+    start("realistic");
+    show(ProductFamily::ServerDatabases);
+    tick(0, odd);
+    const RunPreview preview = PreviewRun(listing.confirmedSelection(), true, false);
+    ASSERT_TRUE(preview.outcome.ok()) << preview.outcome.text().toStdString();
+    ASSERT_EQ(preview.rows.size(), 1);
+    EXPECT_TRUE(preview.rows[0].label.contains(odd));
+    ASSERT_EQ(preview.rows[0].databases.size(), 1);
+    EXPECT_EQ(preview.rows[0].databases[0].name, odd);
+    EXPECT_EQ(preview.rows[0].databases[0].state, "ONLINE");
+    const QString script = RunScript(preview, sim().address());
+    EXPECT_TRUE(script.contains(odd));
+    EXPECT_EQ(confirm().value(0).second, test::kDone);
+    QFile log(st().LogFolder + "/Quenlor.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains(odd));
+    QStringList expected = sim().engine().databaseNames();
+    replay("realistic", script);
+    EXPECT_EQ(sim().engine().databaseNames(), expected);
+}
+
+// The server goes away while the preview counts: the preview names the query that failed, and
+// nothing on the server changed.
+TEST_F(PreviewE2E, ServerGoneDuringThePreviewIsNamedAndNothingChanges) {
+    start("realistic");
+    show(ProductFamily::UfSystem);
+    tick(0, "001");
+    const test::Tables before = catalogue("UFSystem");
+    const QStringList databases = sim().engine().databaseNames();
+    sim().engine().addFault(
+        sim::Fault{QRegularExpression("^select count"), sim::Fault::Kind::Disconnect, {}, 1});
+    const RunPreview preview = PreviewRun(listing.confirmedSelection(), true, false);
+    EXPECT_FALSE(preview.outcome.ok());
+    EXPECT_TRUE(preview.outcome.text().contains("失败的查询：select count(*) as n from UFSystem.."))
+        << preview.outcome.text().toStdString();
+    expectCatalogue("UFSystem", before);
+    EXPECT_EQ(sim().engine().databaseNames(), databases);
 }
 
 } // namespace

@@ -25,7 +25,7 @@ struct Detection {
 const Detection kDetections[] = {
     {"realistic", "SQL Server 2008 R2 SP3 Standard Edition (64-bit)", 10, "T", false, "UFSystem",
      "T3|T6|U8,SQL", ProductFamily::ServerDatabases, "", 1,
-     "22|OA_Archive:脱机,UFDATA_003_2022:单用户,UFDATA_005_2022:只读,UFDATA_008_2023:可疑"},
+     "23|OA_Archive:脱机,UFDATA_003_2022:单用户,UFDATA_005_2022:只读,UFDATA_008_2023:可疑"},
     {"u8new", "13.0.5026.0. Enterprise Edition (64-bit)", 13, "T", true, "UFSystem", "T3|T6|U8,SQL",
      ProductFamily::UfSystem, "[003]武汉长江医药有限公司", 3, "2|003:物理数据库丢失"},
     {"tplus", "12.0.6024.0. Express Edition (64-bit)", 12, "T+", false, "UFTSystem", "T+,SQL",
