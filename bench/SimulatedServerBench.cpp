@@ -1,14 +1,15 @@
 // The program against the large simulated server (999 account sets of ten years each: 10,000
 // databases), through the real ODBC driver and TCP: start-up to a filled grid, a listing
-// refresh, and a run of 100 deletions. Each result carries the server's share (time the
-// simulator spent answering) and the client's (everything else: the program, the driver, the
-// network). Last, the window's thread while the server worker does the same: the longest it
-// went without turning its event loop. Run: build/<preset>/bench/quenlor_bench
+// refresh, a run of 100 deletions and the preview of the same rows. Each result carries the
+// server's share (time the simulator spent answering) and the client's (everything else: the
+// program, the driver, the network). Last, the window's thread while the server worker does the
+// same: the longest it went without turning its event loop. Run: build/<preset>/bench/quenlor_bench
 // --benchmark_filter=Simulated
 #include "core/app/ProgramState.h"
 #include "core/app/QueuedSinks.h"
 #include "core/app/ServerWorker.h"
 #include "core/deletion/DeletionRun.h"
+#include "core/deletion/PreviewEffects.h"
 #include "core/listing/MainListing.h"
 #include "core/login/ManualLogin.h"
 #include "core/startup/Startup.h"
@@ -199,6 +200,62 @@ BENCHMARK(BM_SimulatedRunOf100Deletions)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3);
+
+// The preview of the same 100 account sets: the dry run, the databases' sizes and the catalogue
+// counts; then the real run of those rows, for its reads. Round trips are the statements the
+// server received; the run's reads are its statements less the writes the preview recorded. The
+// goal: the run's reads plus one count per catalogue statement (and the one query for the
+// databases' sizes).
+void BM_SimulatedPreviewOf100(benchmark::State& state) {
+    double wall = 0, serverMs = 0;
+    int preview = 0, runReads = 0, counts = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        test::SimulatedServer server(QStringLiteral("large"));
+        Client client(server);
+        client.startUp();
+        for (int row = 1; row <= 100; ++row)
+            client.listing.toggleTick(row, 0);
+        const ConfirmedSelection selection = client.listing.confirmedSelection();
+        const int before = server.engine().statementCount();
+        state.ResumeTiming();
+
+        Split split(server);
+        const RunPreview shown = PreviewRun(selection, true, false);
+        split.stop(state);
+        wall += split.wallTotal();
+        serverMs += split.serverTotal();
+
+        state.PauseTiming();
+        const int after = server.engine().statementCount();
+        preview += after - before;
+        int writes = 0;
+        for (const RowPreview& row : shown.rows) {
+            counts += int(row.catalogue.size());
+            for (const QString& statement : row.statements)
+                writes += statement.endsWith(QStringLiteral(" TRANSACTION")) ? 0 : 1;
+        }
+        if (!shown.outcome || shown.rows.size() != 100)
+            state.SkipWithError("the preview did not cover the 100 account sets");
+        if (server.engine().databaseNames().size() != 10005)
+            state.SkipWithError("the preview changed the server");
+        client.messages()->answers = {MsgResult::Yes};
+        test::SilentProgress progress;
+        DeletionRun run(
+            progress, [&](const ListedRow& row) { return client.listing.stillShows(row); }, [] {});
+        run.cmdConfirm_Click(selection, true);
+        runReads += server.engine().statementCount() - after - writes;
+        state.ResumeTiming();
+    }
+    Split::report(state, wall, serverMs);
+    const auto perIteration = [](int n) {
+        return benchmark::Counter(double(n), benchmark::Counter::kAvgIterations);
+    };
+    state.counters["round_trips"] = perIteration(preview);
+    state.counters["run_reads"] = perIteration(runReads);
+    state.counters["counts"] = perIteration(counts);
+}
+BENCHMARK(BM_SimulatedPreviewOf100)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 // --- The window's thread while the server worker works ---
 
