@@ -119,11 +119,23 @@ void ScriptedOperator::poll() {
     case Step::Question:
         // The preview comes first while 删除前预览 is ticked: the operator goes on from it.
         if (QWidget* preview = modalNamed(QStringLiteral("frmPreview"))) {
-            if (!preview->property("answered").toBool()) {
-                preview->setProperty("answered", true);
-                note(QStringLiteral("preview: ") + preview->windowTitle());
-                answer(preview, "cmdContinue");
+            if (preview->property("answered").toBool())
+                return;
+            // With a screenshot asked for, the preview is pictured too once it has settled.
+            if (!m_script.screenshot.isEmpty()) {
+                if (!preview->property("shownAt").isValid())
+                    preview->setProperty("shownAt", m_clock.elapsed());
+                if (m_clock.elapsed() - preview->property("shownAt").toLongLong() < kSettleMs)
+                    return;
+                QString path = m_script.screenshot;
+                path.insert(path.lastIndexOf(u'.'), QStringLiteral("-preview"));
+                const QPixmap picture = preview->screen()->grabWindow(preview->winId());
+                note(picture.save(path, "PNG") ? QStringLiteral("preview screenshot: saved")
+                                               : QStringLiteral("preview screenshot: not saved"));
             }
+            preview->setProperty("answered", true);
+            note(QStringLiteral("preview: ") + preview->windowTitle());
+            answer(preview, "cmdContinue");
             return;
         }
         if (QWidget* box = modalNamed(QStringLiteral("frmMsg"))) {

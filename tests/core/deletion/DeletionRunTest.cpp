@@ -355,6 +355,12 @@ TEST_F(DeletionRunTest, RefusedRowsTouchNothing) {
         ASSERT_EQ(messages->shown.size(), 1);
         EXPECT_TRUE(messages->shown[0].second.startsWith(c.says))
             << messages->shown[0].second.toStdString();
+        // The preview refuses the same rows with the same text, sending nothing either.
+        if (c.says != kQuestion) {
+            const RunPreview dry = DeletionRun::dryRun(c.selection, true, false);
+            EXPECT_TRUE(dry.refused);
+            EXPECT_EQ(dry.outcome.text(), messages->shown[0].second);
+        }
     }
     EXPECT_TRUE(server.log.isEmpty()) << server.log.join('\n').toStdString();
     EXPECT_EQ(progress.started, 0);
