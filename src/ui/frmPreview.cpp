@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -31,6 +32,15 @@ QTreeWidgetItem* item(QTreeWidgetItem* parent, const QStringList& columns) {
     return i;
 }
 
+// The server's status word as the operator reads it; an unknown word as the server gave it.
+QString stateText(const QString& state) {
+    static const QHash<QString, QString> words = {
+        {QStringLiteral("ONLINE"), S("联机")},        {QStringLiteral("OFFLINE"), S("脱机")},
+        {QStringLiteral("RESTORING"), S("正在还原")}, {QStringLiteral("RECOVERING"), S("正在恢复")},
+        {QStringLiteral("SUSPECT"), S("可疑")},       {QStringLiteral("EMERGENCY"), S("紧急")}};
+    return state.isEmpty() ? S("未知") : words.value(state.toUpper(), state);
+}
+
 void addRow(QTreeWidget* tree, const RowPreview& row, bool deleteDatabases) {
     auto* top = new QTreeWidgetItem(tree, {row.label});
     top->setFirstColumnSpanned(true);
@@ -44,8 +54,8 @@ void addRow(QTreeWidget* tree, const RowPreview& row, bool deleteDatabases) {
         for (const DatabaseEffect& db : row.databases) {
             const QString others =
                 db.otherConnections < 0 ? S("未知") : S("%1 个").arg(db.otherConnections);
-            item(dbs, {db.name, db.state.isEmpty() ? S("未知") : db.state, sizeText(db.dataKb),
-                       sizeText(db.logKb), others});
+            item(dbs,
+                 {db.name, stateText(db.state), sizeText(db.dataKb), sizeText(db.logKb), others});
         }
         dbs->setExpanded(true);
     }
