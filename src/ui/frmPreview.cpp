@@ -25,10 +25,13 @@ QString S(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
+// One line of the tree; a line of a single text (a heading, a folder, a refusal) spans every
+// column, so a long path shows whole.
 QTreeWidgetItem* item(QTreeWidgetItem* parent, const QStringList& columns) {
     auto* i = new QTreeWidgetItem(parent, columns);
     for (int c = 0; c < columns.size(); ++c)
         i->setToolTip(c, columns[c]);
+    i->setFirstColumnSpanned(columns.size() == 1);
     return i;
 }
 
