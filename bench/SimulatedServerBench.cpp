@@ -10,6 +10,7 @@
 #include "core/app/ServerWorker.h"
 #include "core/deletion/DeletionRun.h"
 #include "core/deletion/PreviewEffects.h"
+#include "core/deletion/ProgressSink.h"
 #include "core/listing/MainListing.h"
 #include "core/login/ManualLogin.h"
 #include "core/startup/Startup.h"
@@ -17,7 +18,6 @@
 #include "support/FakeAutomation.h"
 #include "support/FakeSystem.h"
 #include "support/MessageQueue.h"
-#include "support/SilentProgress.h"
 #include "support/SimulatedServer.h"
 
 #include <benchmark/benchmark.h>
@@ -62,6 +62,13 @@ public:
     void startUp() {
         OpenConnectionsAndDetect();
         refresh();
+    }
+
+    // Start-up, then the listing's first `rows` rows ticked.
+    void startUpTicking(int rows) {
+        startUp();
+        for (int row = 1; row <= rows; ++row)
+            listing.toggleTick(row, 0);
     }
 
     void refresh() {
@@ -166,11 +173,9 @@ void BM_SimulatedRunOf100Deletions(benchmark::State& state) {
         state.PauseTiming();
         test::SimulatedServer server(QStringLiteral("large"));
         Client client(server);
-        client.startUp();
-        for (int row = 1; row <= 100; ++row)
-            client.listing.toggleTick(row, 0);
+        client.startUpTicking(100);
         client.messages()->answers = {MsgResult::Yes};
-        test::SilentProgress progress;
+        SilentProgress progress;
         DeletionRun run(
             progress, [&](const ListedRow& row) { return client.listing.stillShows(row); },
             [&] { client.refresh(); });
@@ -213,9 +218,7 @@ void BM_SimulatedPreviewOf100(benchmark::State& state) {
         state.PauseTiming();
         test::SimulatedServer server(QStringLiteral("large"));
         Client client(server);
-        client.startUp();
-        for (int row = 1; row <= 100; ++row)
-            client.listing.toggleTick(row, 0);
+        client.startUpTicking(100);
         const ConfirmedSelection selection = client.listing.confirmedSelection();
         const int before = server.engine().statementCount();
         state.ResumeTiming();
@@ -240,7 +243,7 @@ void BM_SimulatedPreviewOf100(benchmark::State& state) {
         if (server.engine().databaseNames().size() != 10005)
             state.SkipWithError("the preview changed the server");
         client.messages()->answers = {MsgResult::Yes};
-        test::SilentProgress progress;
+        SilentProgress progress;
         DeletionRun run(
             progress, [&](const ListedRow& row) { return client.listing.stillShows(row); }, [] {});
         run.cmdConfirm_Click(selection, true);
@@ -313,7 +316,7 @@ void BM_SimulatedWindowStalls(benchmark::State& state) {
         server.engine().addFault({QRegularExpression("^drop database "), sim::Fault::Kind::Delay,
                                   sim::Message(), -1, 20});
         client.messages()->answers = {MsgResult::Yes};
-        test::SilentProgress progress;
+        SilentProgress progress;
         QueuedProgressSink queued(progress, worker);
         DeletionRun run(
             queued, [&](const ListedRow& row) { return client.listing.stillShows(row); }, [] {},

@@ -436,19 +436,16 @@ std::optional<sql::TableTarget> Engine::resolveTable(Context& context, const QSt
         if (context.targetDatabase.isEmpty())
             context.targetDatabase = name;
     };
-    if (owner.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0 &&
-        object.compare(QLatin1String("databases"), Qt::CaseInsensitive) == 0) {
+    // The sys views came with SQL Server 2005; they read master's tables.
+    for (const auto& [view, table] :
+         {std::pair{"databases", "sys_databases"}, std::pair{"master_files", "sys_master_files"}}) {
+        if (owner.compare(QLatin1String("sys"), Qt::CaseInsensitive) != 0 ||
+            object.compare(QLatin1String(view), Qt::CaseInsensitive) != 0)
+            continue;
         if (m_major < 9)
             return std::nullopt;
         target(QStringLiteral("master"));
-        return sql::TableTarget{QStringLiteral("temp"), QStringLiteral("sys_databases")};
-    }
-    if (owner.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0 &&
-        object.compare(QLatin1String("master_files"), Qt::CaseInsensitive) == 0) {
-        if (m_major < 9)
-            return std::nullopt;
-        target(QStringLiteral("master"));
-        return sql::TableTarget{QStringLiteral("temp"), QStringLiteral("sys_master_files")};
+        return sql::TableTarget{QStringLiteral("temp"), QString::fromLatin1(table)};
     }
     // master's own tables, whatever database the statement names them in.
     for (const char* table : {"sysdatabases", "sysaltfiles", "sysprocesses"}) {

@@ -74,13 +74,8 @@ void frmMain::confirmRun() {
 }
 
 void frmMain::previewThen(bool beforeQuestion) {
+    // Nothing ticked is refused by the dry run itself, with the run's own text.
     const ConfirmedSelection selection = m_listing.confirmedSelection();
-    if (selection.rows.isEmpty()) {
-        state().msg().ShowMsg(MsgKind::Error, S("请选择删除项目！"));
-        return;
-    }
-    if (selection.listing == ListingKind::None)
-        return;
     struct Job {
         RunPreview preview;
         QString script;

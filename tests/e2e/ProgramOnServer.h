@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/deletion/DeletionRun.h"
+#include "core/deletion/ProgressSink.h"
 #include "core/listing/MainListing.h"
 #include "core/login/ManualLogin.h"
 #include "core/startup/Startup.h"
-#include "support/SilentProgress.h"
 #include "support/SimulatedServer.h"
 #include "support/TestState.h"
 

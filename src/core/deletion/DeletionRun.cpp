@@ -87,18 +87,6 @@ QString nameCondition(const QString& database) {
     return S("name='") + quoteLiteral(database) + S("'");
 }
 
-// The dry run's progress: nobody watches it and nobody stops it.
-class NoProgress final : public ProgressSink {
-public:
-    void runStarted() override {}
-    void runEnded() override {}
-    void showProgress(int) override {}
-    void hideProgress() override {}
-    void setProgressValue(int) override {}
-    void setReport(const QString&) override {}
-    bool stopRequested() override { return false; }
-};
-
 QString rowRefusal(int row, const char* what, const QString& value, const char* expected) {
     return S("第 %1 行的%2“%3”无效（应为%4），未删除任何内容。")
         .arg(row)
@@ -129,7 +117,7 @@ DeletionRun::~DeletionRun() = default;
 
 RunPreview DeletionRun::dryRun(const ConfirmedSelection& selection, bool deleteDatabases,
                                bool backupHistory) {
-    NoProgress nobody;
+    SilentProgress nobody;
     Dry dry;
     dry.preview.deleteDatabases = deleteDatabases;
     DeletionRun run(

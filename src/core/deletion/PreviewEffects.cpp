@@ -123,16 +123,18 @@ Outcome DescribeEffects(RunPreview& preview, Database* conn) {
         if (!names.isEmpty()) {
             asking = describeDatabases(names);
             const QueryResult found = reads.query(asking);
+            QHash<QString, const QList<QVariant>*> byName;
+            for (const QList<QVariant>& r : found.rows)
+                byName.insert(NullToStr(r.value(found.columnIndex(S("name")))), &r);
             for (RowPreview& row : preview.rows) {
                 for (DatabaseEffect& db : row.databases) {
-                    for (const QList<QVariant>& r : found.rows) {
-                        if (NullToStr(r.value(found.columnIndex(S("name")))) != db.name)
-                            continue;
-                        db.state = NullToStr(r.value(found.columnIndex(S("state"))));
-                        db.dataKb = number(found, r, "data_kb");
-                        db.logKb = number(found, r, "log_kb");
-                        db.otherConnections = int(number(found, r, "others"));
-                    }
+                    const QList<QVariant>* r = byName.value(db.name);
+                    if (!r)
+                        continue;
+                    db.state = NullToStr(r->value(found.columnIndex(S("state"))));
+                    db.dataKb = number(found, *r, "data_kb");
+                    db.logKb = number(found, *r, "log_kb");
+                    db.otherConnections = int(number(found, *r, "others"));
                 }
             }
         }

@@ -22,4 +22,18 @@ public:
     virtual bool stopRequested() = 0;
 };
 
+// Progress that goes nowhere: the dry run's, and the tests'. The operator asks to stop only
+// when told to.
+class SilentProgress final : public ProgressSink {
+public:
+    bool stopAsked = false;
+    void runStarted() override {}
+    void runEnded() override {}
+    void showProgress(int) override {}
+    void hideProgress() override {}
+    void setProgressValue(int) override {}
+    void setReport(const QString&) override {}
+    bool stopRequested() override { return stopAsked; }
+};
+
 } // namespace quenlor
